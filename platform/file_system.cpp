@@ -1,0 +1,195 @@
+#include "platform/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/secure_random.h"
+
+namespace quorvel::platform {
+namespace {
+
+// Closes a descriptor when it leaves scope.
+class FdGuard {
+ public:
+  explicit FdGuard(int fd) : fd_(fd) {}
+  ~FdGuard() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FdGuard(const FdGuard&) = delete;
+  FdGuard& operator=(const FdGuard&) = delete;
+  int get() const { return fd_; }
+  // Closes now and reports whether close succeeded (it can report a
+  // delayed write error).
+  bool Close() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd < 0 || ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Flushes the folder so that a rename or new link inside it survives a crash.
+void SyncFolder(const std::string& folder) {
+  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+// Creates a new, uniquely named temporary file beside `target`, writes
+// `bytes` to it, sets `mode` and flushes it. Returns its path, or "" after
+// removing whatever it created.
+std::string WriteTempBeside(const std::string& target, const std::string& bytes, mode_t mode) {
+  const std::string folder = FolderOf(target);
+  const std::string stem = folder + "." + BaseName(target) + ".";
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::string temp = stem + RandomAlphanumeric(10) + ".tmp";
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return "";
+    }
+    FdGuard guard(fd);
+    bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    ok = guard.Close() && ok;
+    if (!ok) {
+      ::unlink(temp.c_str());
+      return "";
+    }
+    return temp;
+  }
+  return "";
+}
+
+mode_t DefaultFileMode() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  FdGuard guard(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
+  std::string bytes;
+  if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
+  struct stat st {};
+  mode_t mode = DefaultFileMode();
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return false;
+    mode = st.st_mode & 07777;
+  }
+  std::string temp = WriteTempBeside(path, bytes, mode);
+  if (temp.empty()) return false;
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  SyncFolder(FolderOf(path));
+  return true;
+}
+
+bool CopyFileNoOverwrite(const std::string& from, const std::string& to) {
+  if (FindFile(to)) return false;
+  struct stat st {};
+  if (::stat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  std::optional<std::string> bytes = ReadWholeFile(from);
+  if (!bytes) return false;
+  std::string temp = WriteTempBeside(to, *bytes, st.st_mode & 07777);
+  if (temp.empty()) return false;
+  // link() refuses an existing target, so a backup that appeared meanwhile
+  // is never replaced.
+  bool ok = ::link(temp.c_str(), to.c_str()) == 0;
+  ::unlink(temp.c_str());
+  if (ok) SyncFolder(FolderOf(to));
+  return ok;
+}
+
+bool DeleteFile(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  return ::unlink(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return false;
+  SyncFolder(FolderOf(to));
+  return true;
+}
+
+std::optional<FileInfo> FindFile(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+  FileInfo info;
+  info.name = BaseName(path);
+  info.size = static_cast<std::uint64_t>(st.st_size);
+  info.isDirectory = S_ISDIR(st.st_mode);
+  return info;
+}
+
+std::vector<FileInfo> ListFolder(const std::string& folder) {
+  std::vector<FileInfo> entries;
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return entries;
+  std::string prefix = folder;
+  if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+  while (dirent* entry = ::readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    struct stat st {};
+    if (::stat((prefix + entry->d_name).c_str(), &st) != 0) continue;
+    entries.push_back({entry->d_name, static_cast<std::uint64_t>(st.st_size), S_ISDIR(st.st_mode)});
+  }
+  ::closedir(dir);
+  return entries;
+}
+
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string BaseName(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace quorvel::platform
