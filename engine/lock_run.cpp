@@ -1,0 +1,144 @@
+#include "engine/lock_run.h"
+
+#include "engine/credential_table.h"
+#include "engine/encodings.h"
+#include "engine/text_page.h"
+#include "platform/app_folder.h"
+#include "platform/file_system.h"
+
+namespace quorvel {
+namespace {
+
+constexpr std::size_t kContentKeyLength = 64;
+
+bool IsPlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
+// The template with the run-wide placeholders filled; every file starts
+// from a copy of it.
+std::string MakeMasterPage(std::string templateText, const std::string& credentialTable, const LockOptions& options) {
+  ReplaceAll(templateText, "%users", credentialTable);
+  ReplaceAll(templateText, "%bcookie", options.sessionCookies ? "true" : "false");
+  if (options.redirect && !options.redirectUrl.empty()) {
+    ReplaceAll(templateText, "%bredirect", "true");
+    ReplaceAll(templateText, "%URL", options.redirectUrl);
+  } else {
+    ReplaceAll(templateText, "%bredirect", "false");
+  }
+  return templateText;
+}
+
+// Encrypted, printable form of one file's content.
+std::string MakePayload(std::string content, bool doubleByte, const std::string& contentKey) {
+  if (doubleByte) content = ToCharRefs(content);
+  StreamCrypt(reinterpret_cast<const unsigned char*>(contentKey.data()), contentKey.size(),
+              reinterpret_cast<unsigned char*>(content.data()), content.size());
+  return EncodeSixBit(content);
+}
+
+// Refuses a second run started from the caller's event pump while one is
+// still going.
+class RunningFlag {
+ public:
+  explicit RunningFlag(bool& flag) : flag_(flag), acquired_(!flag) {
+    if (acquired_) flag_ = true;
+  }
+  ~RunningFlag() {
+    if (acquired_) flag_ = false;
+  }
+  bool acquired() const { return acquired_; }
+
+ private:
+  bool& flag_;
+  bool acquired_;
+};
+
+bool runInProgress = false;
+
+}  // namespace
+
+LockEnvironment DefaultLockEnvironment() { return {platform::ApplicationFolder() + "templates/"}; }
+
+std::string TemplatePath(const CProjectData& project, const std::string& templatesFolder) {
+  const std::string& name =
+      project.singlePasswordMode ? project.options.singleTemplateName : project.options.templateName;
+  if (!IsPlainFileName(name)) return "";
+  std::string folder = templatesFolder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  if (project.singlePasswordMode) folder += "singlepassword/";
+  return folder + name;
+}
+
+RunOutcome RunLock(CProjectData& project, RunHost& host, const LockEnvironment& environment) {
+  RunningFlag running(runInProgress);
+  if (!running.acquired()) return RunOutcome::kRefused;
+
+  const bool doubleByte = project.options.doubleByte;
+  const bool backupFiles = project.options.backupFiles;
+
+  std::string templatePath = TemplatePath(project, environment.templatesFolder);
+  std::optional<std::string> templateFile;
+  if (!templatePath.empty()) templateFile = platform::ReadWholeFile(templatePath);
+  if (!templateFile) {
+    host.ShowMessage("Template file cannot be opened!");
+    return RunOutcome::kRefused;
+  }
+  std::string templateText(UpToFirstZero(*templateFile));
+  // Without a place for the content every page would lose it.
+  if (templateText.find("%res") == std::string::npos) {
+    host.ShowMessage("The template has no \"%res\" placeholder for the page content!");
+    return RunOutcome::kRefused;
+  }
+
+  const std::string contentKey = RandomText(kContentKeyLength);
+  std::optional<std::string> credentialTable = BuildCredentialTable(project, contentKey, host);
+  if (!credentialTable) return RunOutcome::kRefused;
+  const std::string masterPage = MakeMasterPage(std::move(templateText), *credentialTable, project.options);
+
+  if (project.files.empty()) return RunOutcome::kNoFiles;
+
+  host.ShowProgress();
+  host.SetProgressRange(1, static_cast<int>(project.files.size()));
+  host.SetProgressPosition(0);
+  project.lockedFiles.clear();
+  host.ClearResultRows();
+
+  int progress = 1;
+  for (std::size_t i = 0; i < project.files.size(); ++i) {
+    const std::string path = project.files[i].path;
+    const bool textFile = IsTextFilePath(path);
+    const std::string outputPath = textFile ? path + ".htm" : path;
+
+    bool contentRead = false;
+    if (std::optional<std::string> bytes = platform::ReadWholeFile(path); bytes && !bytes->empty()) {
+      contentRead = true;
+      std::string content(UpToFirstZero(*bytes));
+      bytes.reset();
+      if (textFile) content = WrapTextAsPage(platform::BaseName(path), content);
+      std::string page = masterPage;
+      ReplaceAll(page, "%res", MakePayload(std::move(content), doubleByte, contentKey));
+      if (backupFiles) platform::CopyFileNoOverwrite(path, path + ".bak");
+      platform::WriteFileAtomically(outputPath, page);
+    }
+
+    FileItem row;
+    row.fileName = project.files[i].fileName;
+    if (IsTextFilePath(row.fileName)) row.fileName += ".htm";
+    row.path = contentRead ? outputPath : path;
+    if (auto found = platform::FindFile(row.path); found && !found->isDirectory) row.sizeText = SizeText(found->size);
+    project.lockedFiles.push_back(row);
+    host.AppendResultRow(row);
+
+    host.SetProgressPosition(progress++);
+    host.PumpEvents();
+  }
+
+  host.HideProgress();
+  host.AutoSizeResultColumns();
+  host.ShowMessage("Lock File(s) successfully!");
+  return RunOutcome::kCompleted;
+}
+
+}  // namespace quorvel
