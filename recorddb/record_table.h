@@ -144,21 +144,59 @@ class CRecordTable {
     std::int32_t node = kNoPosition;
     std::int32_t entry = -1;
     std::int32_t record = kNoPosition;
-    DuplicateBlock chain;         // the block the walk stands on, or all -1
-    std::int32_t chainBlock = kNoPosition;
+    std::int32_t block = kNoPosition;  // the duplicate block stood on, or -1
+    DuplicateBlock chain;              // that block's content
   };
 
+  // Notices a walk that comes back to a position it has passed (Brent's
+  // cycle detection: constant memory, works across calls).
+  class CycleGuard {
+   public:
+    void Reset(std::int32_t start) {
+      mark_ = start;
+      steps_ = 0;
+      power_ = 1;
+    }
+    // False when `position` closes a cycle.
+    bool Step(std::int32_t position) {
+      if (position == mark_) return false;
+      if (++steps_ == power_) {
+        mark_ = position;
+        power_ *= 2;
+        steps_ = 0;
+      }
+      return true;
+    }
+
+   private:
+    std::int32_t mark_ = kNoPosition;
+    std::int64_t steps_ = 0;
+    std::int64_t power_ = 1;
+  };
+
+  // Schema and lifecycle (record_table_schema.cpp).
   void ResetState();
-  bool CheckOpenedHeader();
+  bool HeaderDescribesTable(std::int64_t fileSize) const;
+  bool KeysDescribeTrees(std::int64_t fileSize) const;
   void BuildLayouts();
-  bool ReadRecordAt(std::int32_t position);
-  void CopyOut(void* destination, std::size_t length) const;
-  bool KeyValueOf(int key, const std::uint8_t* image, std::vector<std::uint8_t>& value) const;
+  void AllocateRecords();
+  void WriteHeader();
+
+  // Records (record_table_records.cpp).
+  bool HasCurrentRecord() const;
+  void KeyValueOf(int key, const std::uint8_t* image, std::vector<std::uint8_t>& value) const;
   bool LastAutoIncValue(int autoField, std::int32_t& value);
-  bool StepToLiveEntry(int key, Cursor& cursor, NodeLinks& links, bool forward);
+  bool WriteRecord(const std::vector<std::uint8_t>& image, std::int32_t& position);
+
+  // Walking (record_table_walk.cpp).
+  bool CanWalk(int key) const;
+  bool ReadRecordAt(std::int32_t position, std::vector<std::uint8_t>& image);
+  enum class SkipResult { kFound, kNone, kDamaged };
+  SkipResult SkipRemoved(int key, Cursor& cursor, NodeLinks& links, bool forward);
   bool EnterChain(int key, Cursor& cursor, bool atEnd);
   bool LandOn(int key, const Cursor& cursor, void* destination, std::size_t length);
-  bool IsUsableKey(int key) const;
+  bool Damaged();
+
   void SetError(std::string text) { errorText_ = std::move(text); }
 
   platform::FileOpener* opener_;
@@ -174,17 +212,13 @@ class CRecordTable {
   std::vector<std::unique_ptr<KeyTree>> trees_;
   std::vector<std::uint8_t> currentRecord_;
   std::vector<std::uint8_t> editRecord_;
+  std::vector<std::uint8_t> scratchRecord_;
   int activeKey_ = -1;
   std::array<Cursor, kMaxKeys> cursors_;
-  std::int32_t cachedNode_ = kNoPosition;
+  std::array<CycleGuard, kMaxKeys> leafGuards_;
+  std::array<CycleGuard, kMaxKeys> chainGuards_;
+  std::int32_t cachedNode_ = kNoPosition;  // the leaf whose links Next read last
   NodeLinks cachedLinks_;
-  // Cycle guards of the walks: the position remembered and the steps since.
-  std::array<std::int32_t, kMaxKeys> leafMark_{};
-  std::array<std::int64_t, kMaxKeys> leafSteps_{};
-  std::array<std::int64_t, kMaxKeys> leafPower_{};
-  std::array<std::int32_t, kMaxKeys> chainMark_{};
-  std::array<std::int64_t, kMaxKeys> chainSteps_{};
-  std::array<std::int64_t, kMaxKeys> chainPower_{};
 };
 
 }  // namespace quorvel::recorddb
