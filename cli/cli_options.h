@@ -11,7 +11,7 @@
 
 namespace quorvel::cli {
 
-enum class Command { kHelp, kVersion, kLock, kUnlock };
+enum class Command { kHelp, kVersion, kLock, kUnlock, kProjectCreate, kProjectShow };
 
 struct CliOptions {
   Command command = Command::kHelp;
@@ -38,6 +38,12 @@ struct CliOptions {
   std::optional<bool> doubleByte;
   std::optional<bool> backupFiles;
   std::optional<std::string> redirectUrl;
+  std::optional<bool> redirect;  // --no-redirect sets false
+
+  // lock and unlock --project FILE: the project to start from. project
+  // create and project show: the project file to write or print.
+  std::optional<std::string> projectFile;
+  bool showPasswords = false;
 };
 
 // Parses argv[1..]. On a usage error returns nullopt and sets `error`.

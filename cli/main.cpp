@@ -1,5 +1,6 @@
 // quorvel-cli: locks and unlocks pages from the command line, for build
 // pipelines, with the same engine as the desktop wizard.
+#include <malloc.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,9 +14,12 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_host.h"
+#include "cli/project_commands.h"
 #include "engine/lock_run.h"
 #include "engine/unlock_run.h"
 #include "engine/user_list_text.h"
+#include "persist/project_file.h"
+#include "persist/settings.h"
 #include "platform/file_system.h"
 
 namespace quorvel::cli {
@@ -157,19 +161,6 @@ void FillCredentials(const CliOptions& options, CProjectData& project) {
 }
 
 int Lock(const CliOptions& options, CProjectData& project) {
-  LockOptions& lock = project.options;
-  lock.templateName = "default.htm";
-  lock.singleTemplateName = "default.htm";
-  if (options.templateName) lock.templateName = lock.singleTemplateName = *options.templateName;
-  if (options.sessionCookies) lock.sessionCookies = *options.sessionCookies;
-  if (options.doubleByte) lock.doubleByte = *options.doubleByte;
-  if (options.backupFiles) lock.backupFiles = *options.backupFiles;
-  if (options.redirectUrl) {
-    lock.redirect = true;
-    lock.redirectUrl = *options.redirectUrl;
-  }
-  FillCredentials(options, project);
-
   LockEnvironment environment = DefaultLockEnvironment();
   if (options.templatesDir) environment.templatesFolder = *options.templatesDir;
 
@@ -199,7 +190,26 @@ int Unlock(CProjectData& project) {
   return outcome == RunOutcome::kCompleted ? kExitOk : kExitRefused;
 }
 
+int CreateProject(const CliOptions& options, const CProjectData& project) {
+  ProjectFileResult result = SaveProject(project, *options.projectFile);
+  if (!result.ok) {
+    std::fprintf(stderr, "quorvel-cli: cannot save project %s: %s\n", options.projectFile->c_str(),
+                 result.message.c_str());
+    return kExitRefused;
+  }
+  std::printf("Saved %s: %zu file(s), %zu account(s).\n", options.projectFile->c_str(), project.files.size(),
+              project.users.size());
+  return kExitOk;
+}
+
 int Main(int argc, char** argv) {
+#ifdef __GLIBC__
+  // A lock run allocates buffers the size of each page, one page after
+  // another; keeping freed memory for the next page instead of handing it
+  // back spares the kernel from clearing it again for every file.
+  mallopt(M_MMAP_THRESHOLD, 256 << 20);
+  mallopt(M_TRIM_THRESHOLD, 512 << 20);
+#endif
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   std::optional<CliOptions> options = ParseCommandLine(args, error);
@@ -217,8 +227,29 @@ int Main(int argc, char** argv) {
   }
   try {
     CProjectData project;
-    for (const std::string& path : ExpandPaths(*options)) project.files.push_back(MakeFileItem(path));
-    return options->command == Command::kLock ? Lock(*options, project) : Unlock(project);
+    std::string projectError;
+    if (!StartingProject(*options, SettingsFilePath(), project, projectError)) {
+      std::fprintf(stderr, "quorvel-cli: %s\n", projectError.c_str());
+      return kExitRefused;
+    }
+    if (options->command == Command::kProjectShow) {
+      PrintProject(project, options->showPasswords, stdout);
+      return kExitOk;
+    }
+    // PATHs given replace the files of a project.
+    if (!options->paths.empty()) {
+      project.files.clear();
+      for (const std::string& path : ExpandPaths(*options)) project.files.push_back(MakeFileItem(path));
+    }
+    if (options->command == Command::kUnlock) return Unlock(project);
+
+    ApplyOptionFlags(*options, project.options);
+    if (HasCredentialFlags(*options)) {
+      project.users.clear();
+      project.singlePasswordMode = false;
+      FillCredentials(*options, project);
+    }
+    return options->command == Command::kLock ? Lock(*options, project) : CreateProject(*options, project);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "quorvel-cli: %s\n", e.what());
     return kExitUsage;

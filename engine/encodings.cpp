@@ -1,5 +1,6 @@
 #include "engine/encodings.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -18,6 +19,18 @@ struct SixBitDecodeTable {
   }
 };
 constexpr SixBitDecodeTable kSixBitDecode;
+
+// The two characters of every 12-bit value, low digit first.
+struct SixBitPairTable {
+  char pair[4096][2];
+  constexpr SixBitPairTable() : pair{} {
+    for (int v = 0; v < 4096; ++v) {
+      pair[v][0] = kSixBitAlphabet[v & 63];
+      pair[v][1] = kSixBitAlphabet[v >> 6];
+    }
+  }
+};
+constexpr SixBitPairTable kSixBitPairs;
 
 // Writes "&#N;" at `out` and returns the position after it.
 inline char* WriteCharRef(char* out, char32_t cp) {
@@ -86,54 +99,87 @@ std::string ToCharRefs(std::string_view text) {
 }
 
 void StreamCrypt(const unsigned char* key, std::size_t keyLength, unsigned char* data, std::size_t dataLength) {
-  unsigned char s[256];
-  for (int x = 0; x < 256; ++x) s[x] = static_cast<unsigned char>(x);
+  // The permutation is held in 32-bit cells: byte cells cost a widening on
+  // every access of this loop-carried chain.
+  std::uint32_t s[256];
+  for (std::uint32_t x = 0; x < 256; ++x) s[x] = x;
 
   if (keyLength > kMaxStreamCryptKey) keyLength = kMaxStreamCryptKey;
-  unsigned j = 0;
+  std::uint32_t j = 0;
   for (std::size_t i = keyLength; i-- > 0;) {
     j = (j + s[i] + key[i]) & 255;
-    unsigned char t = s[i];
+    std::uint32_t t = s[i];
     s[i] = s[j];
     s[j] = t;
   }
 
-  unsigned i = 0;
+  std::uint32_t i = 0;
   j = 0;
-  for (std::size_t n = 0; n < dataLength; ++n) {
-    unsigned char si = s[i];
+  auto next = [&]() -> std::uint64_t {
+    std::uint32_t si = s[i];
     j = (j + si) & 255;
-    unsigned char sj = s[j];
+    std::uint32_t sj = s[j];
     s[i] = sj;
     s[j] = si;
-    data[n] ^= s[(si + sj) & 255];
     i = (i + 1) & 255;
+    return s[(si + sj) & 255];
+  };
+
+  std::size_t n = 0;
+  // Eight keystream bytes are gathered into one word and applied at once.
+  for (; n + 8 <= dataLength; n += 8) {
+    std::uint64_t stream = next();
+    stream |= next() << 8;
+    stream |= next() << 16;
+    stream |= next() << 24;
+    stream |= next() << 32;
+    stream |= next() << 40;
+    stream |= next() << 48;
+    stream |= next() << 56;
+    std::uint64_t word;
+    std::memcpy(&word, data + n, 8);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    word ^= stream;
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    std::memcpy(data + n, &word, 8);
   }
+  for (; n < dataLength; ++n) data[n] ^= static_cast<unsigned char>(next());
+}
+
+std::size_t SixBitLength(std::size_t length) {
+  const std::size_t tail = length % 3;
+  return length / 3 * 4 + (tail == 0 ? 0 : tail + 1);
 }
 
 std::string EncodeSixBit(const unsigned char* data, std::size_t length) {
+  std::string text(SixBitLength(length), '\0');
+  EncodeSixBitInto(data, length, text.data());
+  return text;
+}
+
+void EncodeSixBitInto(const unsigned char* data, std::size_t length, char* out) {
   const std::size_t groups = length / 3;
   const std::size_t tail = length % 3;
-  std::string text(groups * 4 + (tail == 0 ? 0 : tail + 1), '\0');
-  char* out = text.data();
   const unsigned char* p = data;
   const unsigned char* const groupsEnd = data + groups * 3;
 
-  // Six bytes at a time through one 64-bit little-endian load while at least
-  // eight bytes remain to read.
+  // Six bytes at a time: one 64-bit little-endian load (while eight bytes
+  // remain readable) and four lookups of two characters each.
   while (groupsEnd - p >= 6 && (data + length) - p >= 8) {
-    std::uint64_t x = std::uint64_t(p[0]) | std::uint64_t(p[1]) << 8 | std::uint64_t(p[2]) << 16 |
-                      std::uint64_t(p[3]) << 24 | std::uint64_t(p[4]) << 32 | std::uint64_t(p[5]) << 40;
-    for (int k = 0; k < 8; ++k) out[k] = kSixBitAlphabet[(x >> (6 * k)) & 63];
+    std::uint64_t x;
+    std::memcpy(&x, p, 8);
+    if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
+    std::memcpy(out, kSixBitPairs.pair[x & 4095], 2);
+    std::memcpy(out + 2, kSixBitPairs.pair[(x >> 12) & 4095], 2);
+    std::memcpy(out + 4, kSixBitPairs.pair[(x >> 24) & 4095], 2);
+    std::memcpy(out + 6, kSixBitPairs.pair[(x >> 36) & 4095], 2);
     out += 8;
     p += 6;
   }
   while (p < groupsEnd) {
     std::uint32_t x = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
-    out[0] = kSixBitAlphabet[x & 63];
-    out[1] = kSixBitAlphabet[(x >> 6) & 63];
-    out[2] = kSixBitAlphabet[(x >> 12) & 63];
-    out[3] = kSixBitAlphabet[x >> 18];
+    std::memcpy(out, kSixBitPairs.pair[x & 4095], 2);
+    std::memcpy(out + 2, kSixBitPairs.pair[x >> 12], 2);
     out += 4;
     p += 3;
   }
@@ -146,7 +192,6 @@ std::string EncodeSixBit(const unsigned char* data, std::size_t length) {
     out[1] = kSixBitAlphabet[(x >> 6) & 63];
     out[2] = kSixBitAlphabet[x >> 12];
   }
-  return text;
 }
 
 std::string DecodeSixBit(std::string_view text) {

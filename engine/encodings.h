@@ -35,6 +35,13 @@ inline std::string EncodeSixBit(std::string_view bytes) {
   return EncodeSixBit(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
+// The number of characters EncodeSixBit writes for `length` bytes.
+std::size_t SixBitLength(std::size_t length);
+
+// EncodeSixBit into `out`, which must have room for SixBitLength(length)
+// characters.
+void EncodeSixBitInto(const unsigned char* data, std::size_t length, char* out);
+
 // The inverse of EncodeSixBit. Characters outside the alphabet count as 0;
 // a final single character (never produced by the encoder) is ignored.
 std::string DecodeSixBit(std::string_view text);

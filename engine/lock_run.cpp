@@ -1,5 +1,8 @@
 #include "engine/lock_run.h"
 
+#include <cstring>
+#include <vector>
+
 #include "engine/credential_table.h"
 #include "engine/encodings.h"
 #include "engine/text_page.h"
@@ -30,12 +33,38 @@ std::string MakeMasterPage(std::string templateText, const std::string& credenti
   return templateText;
 }
 
-// Encrypted, printable form of one file's content.
-std::string MakePayload(std::string content, bool doubleByte, const std::string& contentKey) {
-  if (doubleByte) content = ToCharRefs(content);
-  StreamCrypt(reinterpret_cast<const unsigned char*>(contentKey.data()), contentKey.size(),
-              reinterpret_cast<unsigned char*>(content.data()), content.size());
-  return EncodeSixBit(content);
+// The master page cut at its "%res" placeholders, so that each file's page
+// is put together in one buffer with the payload encoded straight into it.
+std::vector<std::string> SplitAtContentPlaceholders(const std::string& masterPage) {
+  std::vector<std::string> pieces;
+  std::size_t from = 0;
+  for (std::size_t found; (found = masterPage.find("%res", from)) != std::string::npos; from = found + 4)
+    pieces.push_back(masterPage.substr(from, found - from));
+  pieces.push_back(masterPage.substr(from));
+  return pieces;
+}
+
+std::string ComposePage(const std::vector<std::string>& pieces, const std::string& encrypted) {
+  const std::size_t payloadLength = SixBitLength(encrypted.size());
+  std::size_t total = (pieces.size() - 1) * payloadLength;
+  for (const std::string& piece : pieces) total += piece.size();
+  std::string page(total, '\0');
+  char* out = page.data();
+  const char* firstPayload = nullptr;
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    if (k > 0) {
+      if (firstPayload) {
+        std::memcpy(out, firstPayload, payloadLength);
+      } else {
+        EncodeSixBitInto(reinterpret_cast<const unsigned char*>(encrypted.data()), encrypted.size(), out);
+        firstPayload = out;
+      }
+      out += payloadLength;
+    }
+    std::memcpy(out, pieces[k].data(), pieces[k].size());
+    out += pieces[k].size();
+  }
+  return page;
 }
 
 // Refuses a second run started from the caller's event pump while one is
@@ -86,16 +115,17 @@ RunOutcome RunLock(CProjectData& project, RunHost& host, const LockEnvironment& 
     return RunOutcome::kRefused;
   }
   std::string templateText(UpToFirstZero(*templateFile));
-  // Without a place for the content every page would lose it.
-  if (templateText.find("%res") == std::string::npos) {
-    host.ShowMessage("The template has no \"%res\" placeholder for the page content!");
-    return RunOutcome::kRefused;
-  }
 
   const std::string contentKey = RandomText(kContentKeyLength);
   std::optional<std::string> credentialTable = BuildCredentialTable(project, contentKey, host);
   if (!credentialTable) return RunOutcome::kRefused;
-  const std::string masterPage = MakeMasterPage(std::move(templateText), *credentialTable, project.options);
+  const std::vector<std::string> pagePieces =
+      SplitAtContentPlaceholders(MakeMasterPage(std::move(templateText), *credentialTable, project.options));
+  // Without a place for the content every page would lose it.
+  if (pagePieces.size() < 2) {
+    host.ShowMessage("The template has no \"%res\" placeholder for the page content!");
+    return RunOutcome::kRefused;
+  }
 
   if (project.files.empty()) return RunOutcome::kNoFiles;
 
@@ -114,11 +144,14 @@ RunOutcome RunLock(CProjectData& project, RunHost& host, const LockEnvironment& 
     bool contentRead = false;
     if (std::optional<std::string> bytes = platform::ReadWholeFile(path); bytes && !bytes->empty()) {
       contentRead = true;
-      std::string content(UpToFirstZero(*bytes));
-      bytes.reset();
+      std::string content = std::move(*bytes);
+      content.resize(UpToFirstZero(content).size());
       if (textFile) content = WrapTextAsPage(platform::BaseName(path), content);
-      std::string page = masterPage;
-      ReplaceAll(page, "%res", MakePayload(std::move(content), doubleByte, contentKey));
+      if (doubleByte) content = ToCharRefs(content);
+      StreamCrypt(reinterpret_cast<const unsigned char*>(contentKey.data()), contentKey.size(),
+                  reinterpret_cast<unsigned char*>(content.data()), content.size());
+      std::string page = ComposePage(pagePieces, content);
+      content = std::string();
       if (backupFiles) platform::CopyFileNoOverwrite(path, path + ".bak");
       platform::WriteFileAtomically(outputPath, page);
     }
