@@ -119,14 +119,15 @@ class CRecordTable {
   bool GetField(int fieldNo, void* destination, std::size_t size);
 
   // The field of the current record as text, or empty text without a current
-  // record or for an unknown field. Valid until the next getter call.
-  const std::string& GetFieldText(int fieldNo);
-  const std::string& GetFieldTextByName(const std::string& fieldName);
+  // record or for an unknown field.
+  std::string GetFieldText(int fieldNo);
+  std::string GetFieldTextByName(const std::string& fieldName);
 
   // Stores the edit record (or, when `image` is given, the edit record with
   // the first `length` bytes of the image copied over it; 0 means the record
-  // size) as a new record, numbers its ftAutoInc field (also into `image`
-  // when the field lies within `length`) and enters it into every key. The
+  // size) as a new record, numbers its ftAutoInc field one above the highest
+  // number so far (also into `image` when the field lies within `length`)
+  // and enters it into every key. The
   // edit record is emptied afterwards. A refused record writes nothing.
   bool Append(void* image = nullptr, std::size_t length = 0);
 

@@ -153,7 +153,7 @@ bool CRecordTable::GetField(int fieldNo, void* destination, std::size_t size) {
   return true;
 }
 
-const std::string& CRecordTable::GetFieldText(int fieldNo) {
+std::string CRecordTable::GetFieldText(int fieldNo) {
   valueText_.clear();
   if (!ready_ || fieldNo < 0 || fieldNo >= header_.fieldCount || !HasCurrentRecord()) return valueText_;
   const FieldLayout& field = layout_.fields[fieldNo];
@@ -176,7 +176,7 @@ const std::string& CRecordTable::GetFieldText(int fieldNo) {
   return valueText_;
 }
 
-const std::string& CRecordTable::GetFieldTextByName(const std::string& fieldName) {
+std::string CRecordTable::GetFieldTextByName(const std::string& fieldName) {
   const int fieldNo = FieldIndex(fieldName);
   if (fieldNo < 0) {
     valueText_.clear();
@@ -204,23 +204,33 @@ void CRecordTable::KeyValueOf(int key, const std::uint8_t* image, std::vector<st
 }
 
 bool CRecordTable::LastAutoIncValue(int autoField, std::int32_t& value) {
-  // The last record in key 0's order, found without moving any walk.
+  // The highest number so far is the last entry of the field's own key. (Key
+  // 0's order gives the same whenever key 0 is that key; under any other key
+  // 0 it would hand out numbers that already exist.) Found without moving
+  // any walk.
+  int key = 0;
+  for (int k = 0; k < header_.keyCount; ++k) {
+    if (header_.keyParts[k][0].field == autoField) {
+      key = k;
+      break;
+    }
+  }
   value = 0;
-  if (header_.firstLeaves[0] == kNoPosition) return true;
-  KeyTree& tree = *trees_[0];
+  if (header_.firstLeaves[key] == kNoPosition) return true;
+  KeyTree& tree = *trees_[key];
   Cursor cursor;
-  cursor.node = header_.lastLeaves[0];
+  cursor.node = header_.lastLeaves[key];
   NodeLinks links;
   if (!tree.ReadLinks(cursor.node, links)) return false;
   cursor.entry = links.count - 1;
-  CycleGuard saved = leafGuards_[0];
-  leafGuards_[0].Reset(cursor.node);
-  const SkipResult skipped = SkipRemoved(0, cursor, links, false);
-  leafGuards_[0] = saved;
+  const CycleGuard saved = leafGuards_[key];
+  leafGuards_[key].Reset(cursor.node);
+  const SkipResult skipped = SkipRemoved(key, cursor, links, false);
+  leafGuards_[key] = saved;
   if (skipped == SkipResult::kDamaged) return false;
   if (skipped == SkipResult::kNone) return true;  // only removed entries: no record yet
   std::int32_t record = links.records[cursor.entry];
-  if (header_.keyKinds[0] == kkDuplicates && tree.IsBlockAt(record)) {
+  if (header_.keyKinds[key] == kkDuplicates && tree.IsBlockAt(record)) {
     const std::int32_t headPosition = record;
     DuplicateBlock head;
     if (!tree.ReadBlock(headPosition, head)) return false;
