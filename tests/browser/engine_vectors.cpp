@@ -131,7 +131,9 @@ int main() {
   // Whole payloads as a lock run makes them: content encrypted with the
   // content key, then six-bit encoded.
   JsonList payloads("payloads");
-  const std::vector<string> contents = {"<title>t</title>caf\xc3\xa9", PatternBytes(2000, 11), "x"};
+  // Lengths leaving 0, 1 and 2 bytes after the last group of three.
+  const std::vector<string> contents = {"<title>t</title>caf\xc3\xa9", PatternBytes(2000, 11), "x", "abc",
+                                        PatternBytes(1 << 16, 12)};
   for (const auto& content : contents) {
     payloads.Item("{" + Field("contentKey", contentKey) + Field("content", Hex(content)) +
                   Field("payload", quorvel::EncodeSixBit(Encrypted(contentKey, content)), true) + "}");
