@@ -8,6 +8,7 @@
 #include "engine/text_page.h"
 #include "platform/app_folder.h"
 #include "platform/file_system.h"
+#include "platform/staged_writes.h"
 
 namespace quorvel {
 namespace {
@@ -86,6 +87,17 @@ class RunningFlag {
 
 bool runInProgress = false;
 
+// Reports file `index` of the run, its size looked up at `path` now.
+void AppendResultRow(CProjectData& project, RunHost& host, std::size_t index, const std::string& path) {
+  FileItem row;
+  row.fileName = project.files[index].fileName;
+  if (IsTextFilePath(row.fileName)) row.fileName += ".htm";
+  row.path = path;
+  if (auto found = platform::FindFile(path); found && !found->isDirectory) row.sizeText = SizeText(found->size);
+  project.lockedFiles.push_back(row);
+  host.AppendResultRow(row);
+}
+
 }  // namespace
 
 LockEnvironment DefaultLockEnvironment() { return {platform::ApplicationFolder() + "templates/"}; }
@@ -135,16 +147,37 @@ RunOutcome RunLock(CProjectData& project, RunHost& host, const LockEnvironment& 
   project.lockedFiles.clear();
   host.ClearResultRows();
 
+  // Pages and backups are written in groups made durable together (see
+  // StagedWrites); a group's result rows are reported once it is on disk.
+  constexpr std::size_t kGroupBytes = 64 << 20;
+  constexpr std::size_t kGroupFiles = 256;
+  platform::StagedWrites staged;
+  struct PendingRow {
+    std::size_t index;
+    std::string path;  // where the row's size is looked up
+  };
+  std::vector<PendingRow> pending;
+  auto commitGroup = [&]() {
+    staged.Commit();
+    for (const PendingRow& row : pending) AppendResultRow(project, host, row.index, row.path);
+    pending.clear();
+  };
+
   int progress = 1;
   for (std::size_t i = 0; i < project.files.size(); ++i) {
     const std::string path = project.files[i].path;
     const bool textFile = IsTextFilePath(path);
     const std::string outputPath = textFile ? path + ".htm" : path;
+    const std::string backupPath = path + ".bak";
+    // A file the current group writes must be read as that group leaves it.
+    if (staged.Targets(path) || staged.Targets(outputPath) || staged.Targets(backupPath)) commitGroup();
 
     bool contentRead = false;
     if (std::optional<std::string> bytes = platform::ReadWholeFile(path); bytes && !bytes->empty()) {
       contentRead = true;
-      std::string content = std::move(*bytes);
+      // A text file stays in place, so its backup must be a copy of its own.
+      if (backupFiles && textFile) staged.StageCreateNew(backupPath, *bytes, path);
+      std::string content = textFile ? std::string(UpToFirstZero(*bytes)) : std::move(*bytes);
       content.resize(UpToFirstZero(content).size());
       if (textFile) content = WrapTextAsPage(platform::BaseName(path), content);
       if (doubleByte) content = ToCharRefs(content);
@@ -152,21 +185,25 @@ RunOutcome RunLock(CProjectData& project, RunHost& host, const LockEnvironment& 
                   reinterpret_cast<unsigned char*>(content.data()), content.size());
       std::string page = ComposePage(pagePieces, content);
       content = std::string();
-      if (backupFiles) platform::CopyFileNoOverwrite(path, path + ".bak");
-      platform::WriteFileAtomically(outputPath, page);
+      const bool pageStaged = staged.StageReplace(outputPath, page);
+      if (backupFiles && !textFile) {
+        // The page takes over the file's name, so the file itself can live
+        // on as the backup; if the page cannot be written it stays where it
+        // is and the backup has to be a copy.
+        if (pageStaged) {
+          if (!platform::FindFile(backupPath)) staged.StageLinkNew(path, backupPath);
+        } else if (auto original = platform::ReadWholeFile(path)) {
+          staged.StageCreateNew(backupPath, *original, path);
+        }
+      }
     }
-
-    FileItem row;
-    row.fileName = project.files[i].fileName;
-    if (IsTextFilePath(row.fileName)) row.fileName += ".htm";
-    row.path = contentRead ? outputPath : path;
-    if (auto found = platform::FindFile(row.path); found && !found->isDirectory) row.sizeText = SizeText(found->size);
-    project.lockedFiles.push_back(row);
-    host.AppendResultRow(row);
+    pending.push_back({i, contentRead ? outputPath : path});
 
     host.SetProgressPosition(progress++);
     host.PumpEvents();
+    if (staged.stagedBytes() >= kGroupBytes || pending.size() >= kGroupFiles) commitGroup();
   }
+  commitGroup();
 
   host.HideProgress();
   host.AutoSizeResultColumns();

@@ -8,45 +8,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/secure_random.h"
+#include "platform/temp_file.h"
 
 namespace quorvel::platform {
 namespace {
-
-// Closes a descriptor when it leaves scope.
-class FdGuard {
- public:
-  explicit FdGuard(int fd) : fd_(fd) {}
-  ~FdGuard() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FdGuard(const FdGuard&) = delete;
-  FdGuard& operator=(const FdGuard&) = delete;
-  int get() const { return fd_; }
-  // Closes now and reports whether close succeeded (it can report a
-  // delayed write error).
-  bool Close() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 // Flushes the folder so that a rename or new link inside it survives a crash.
 void SyncFolder(const std::string& folder) {
@@ -55,37 +20,6 @@ void SyncFolder(const std::string& folder) {
     ::fsync(fd);
     ::close(fd);
   }
-}
-
-// Creates a new, uniquely named temporary file beside `target`, writes
-// `bytes` to it, sets `mode` and flushes it. Returns its path, or "" after
-// removing whatever it created.
-std::string WriteTempBeside(const std::string& target, const std::string& bytes, mode_t mode) {
-  const std::string folder = FolderOf(target);
-  const std::string stem = folder + "." + BaseName(target) + ".";
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    std::string temp = stem + RandomAlphanumeric(10) + ".tmp";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return "";
-    }
-    FdGuard guard(fd);
-    bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    ok = guard.Close() && ok;
-    if (!ok) {
-      ::unlink(temp.c_str());
-      return "";
-    }
-    return temp;
-  }
-  return "";
-}
-
-mode_t DefaultFileMode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
 }
 
 }  // namespace
@@ -121,7 +55,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
     if (S_ISDIR(st.st_mode)) return false;
     mode = st.st_mode & 07777;
   }
-  std::string temp = WriteTempBeside(path, bytes, mode);
+  std::string temp = WriteTempBeside(path, bytes, mode, Flush::kNow);
   if (temp.empty()) return false;
   if (::rename(temp.c_str(), path.c_str()) != 0) {
     ::unlink(temp.c_str());
@@ -137,7 +71,7 @@ bool CopyFileNoOverwrite(const std::string& from, const std::string& to) {
   if (::stat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   std::optional<std::string> bytes = ReadWholeFile(from);
   if (!bytes) return false;
-  std::string temp = WriteTempBeside(to, *bytes, st.st_mode & 07777);
+  std::string temp = WriteTempBeside(to, *bytes, st.st_mode & 07777, Flush::kNow);
   if (temp.empty()) return false;
   // link() refuses an existing target, so a backup that appeared meanwhile
   // is never replaced.

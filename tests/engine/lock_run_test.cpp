@@ -141,6 +141,40 @@ TEST_F(LockRunTest, LockingTwiceKeepsTheFirstBackupAndNestsThePage) {
   EXPECT_EQ(OpenLockedPage(ReadFile(path), "alice", "pw-a"), firstPage);
 }
 
+TEST_F(LockRunTest, PathListedTwiceIsLockedTwiceInOneRun) {
+  std::string path = AddFile("page.htm", "original");
+  project.files.push_back(project.files[0]);
+  ASSERT_EQ(Lock(), RunOutcome::kCompleted);
+  EXPECT_EQ(ReadFile(path + ".bak"), "original");
+  auto inner = OpenLockedPage(ReadFile(path), "alice", "pw-a");
+  ASSERT_TRUE(inner);
+  EXPECT_EQ(OpenLockedPage(*inner, "alice", "pw-a"), "original");
+  EXPECT_EQ(host.rows.size(), 2u);
+}
+
+TEST_F(LockRunTest, BackupIsIndependentOfTheFileLeftInPlace) {
+  std::string notes = AddFile("notes.txt", "text v1");
+  std::string page = AddFile("page.htm", "page v1");
+  ASSERT_EQ(Lock(), RunOutcome::kCompleted);
+  WriteFile(notes, "text v2");
+  WriteFile(page, "page v2");
+  EXPECT_EQ(ReadFile(notes + ".bak"), "text v1");
+  EXPECT_EQ(ReadFile(page + ".bak"), "page v1");
+}
+
+TEST_F(LockRunTest, ManyFilesAreCommittedInGroups) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 300; ++i) paths.push_back(AddFile("p" + std::to_string(i) + ".htm", "content " + std::to_string(i)));
+  ASSERT_EQ(Lock(), RunOutcome::kCompleted);
+  ASSERT_EQ(host.rows.size(), paths.size());
+  for (std::size_t i = 0; i < paths.size(); i += 37) {
+    EXPECT_EQ(host.rows[i].path, paths[i]);
+    EXPECT_EQ(ReadFile(paths[i] + ".bak"), "content " + std::to_string(i));
+    EXPECT_EQ(OpenLockedPage(ReadFile(paths[i]), "bob", "pw-b"), "content " + std::to_string(i));
+  }
+  EXPECT_EQ(platform::ListFolder(dir.path()).size(), 2 * paths.size());
+}
+
 TEST_F(LockRunTest, WithoutBackupsNoCopyIsMade) {
   project.options.backupFiles = false;
   std::string path = AddFile("page.htm", "original");
