@@ -8,6 +8,7 @@
 #include <exception>
 #include <optional>
 
+#include "persist/file_lookup.h"
 #include "persist/settings.h"
 #include "persist/template_catalogue.h"
 #include "platform/file_system.h"
@@ -187,43 +188,66 @@ struct LoadedProject {
   LockOptions options;
 };
 
+// Field numbers in the schema's order. A loaded table has passed
+// HasProjectSchema, so its fields are numbered exactly so; reading by number
+// saves a name look-up per field of thousands of records.
+enum Field : int {
+  kFieldFlag = 1,
+  kFieldFilePath = 2,
+  kFieldUserId = 3,
+  kFieldPassword = 4,
+  kFieldEmail = 5,
+  kFieldNotes = 6,
+  kFieldSingle = 7,
+  kFieldSinglePassword = 8,
+  kFieldProtectionType = 9,
+  kFieldDoubleByte = 10,
+  kFieldBackupFile = 11,
+  kFieldRedirect = 12,
+  kFieldUrl = 13,
+  kFieldTemplate = 14,
+  kFieldTemplateSingle = 15,
+};
+
 class RecordReader {
  public:
   explicit RecordReader(CRecordTable& table) : table_(table) {}
-  std::string Text(const char* field) { return table_.GetFieldTextByName(field); }
-  bool Flag(const char* field) { return ParseLeadingInteger(Text(field)) != 0; }
+  std::string Text(Field field) { return table_.GetFieldText(field); }
+  bool Flag(Field field) { return ParseLeadingInteger(Text(field)) != 0; }
+  FileLookup& files() { return files_; }
 
  private:
   CRecordTable& table_;
+  FileLookup files_;
 };
 
 void ApplyRecord(RecordReader& record, LoadedProject& loaded) {
-  const std::string flag = record.Text("flag");
+  const std::string flag = record.Text(kFieldFlag);
   if (flag == kFileFlag) {
-    std::string path = record.Text("filepath");
-    std::optional<platform::FileInfo> found = platform::FindFile(path);
+    std::string path = record.Text(kFieldFilePath);
+    std::optional<platform::FileInfo> found = record.files().Find(path);
     if (found && !found->isDirectory) {
       loaded.files.push_back({found->name, SizeText(found->size), std::move(path)});
     }
   } else if (flag == kUserFlag) {
-    loaded.users.push_back(
-        {record.Text("userid"), record.Text("password"), record.Text("email"), record.Text("notes")});
+    loaded.users.push_back({record.Text(kFieldUserId), record.Text(kFieldPassword), record.Text(kFieldEmail),
+                            record.Text(kFieldNotes)});
   } else if (flag == kPasswordModeFlag) {
-    loaded.singlePassword = record.Text("Single_password");
-    loaded.singlePasswordMode = record.Flag("Single");
+    loaded.singlePassword = record.Text(kFieldSinglePassword);
+    loaded.singlePasswordMode = record.Flag(kFieldSingle);
   } else if (flag == kOptionsFlag) {
     LockOptions& options = loaded.options;
-    options.sessionCookies = record.Flag("protectiontype");
-    options.doubleByte = record.Flag("doublebyte");
-    options.backupFiles = record.Flag("backupfile");
-    options.redirect = record.Flag("redirect");
-    options.redirectUrl = record.Text("URL");
+    options.sessionCookies = record.Flag(kFieldProtectionType);
+    options.doubleByte = record.Flag(kFieldDoubleByte);
+    options.backupFiles = record.Flag(kFieldBackupFile);
+    options.redirect = record.Flag(kFieldRedirect);
+    options.redirectUrl = record.Text(kFieldUrl);
     // A name that could reach outside the template folders, or that does
     // not fit the model, is not taken.
-    if (std::string name = record.Text("template"); IsUsableTemplateName(name)) {
+    if (std::string name = record.Text(kFieldTemplate); IsUsableTemplateName(name)) {
       options.templateName = std::move(name);
     }
-    if (std::string name = record.Text("template_single"); IsUsableTemplateName(name)) {
+    if (std::string name = record.Text(kFieldTemplateSingle); IsUsableTemplateName(name)) {
       options.singleTemplateName = std::move(name);
     }
   }
