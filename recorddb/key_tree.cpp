@@ -16,15 +16,11 @@ int Order(T a, T b) {
 
 std::uint8_t FoldCase(std::uint8_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<std::uint8_t>(c + 32) : c; }
 
-// A node with no entries and no links. Unused entries stay zero, as do the
-// record positions of internal nodes, which carry no meaning.
-IndexNode EmptyNode(const NodeShape& shape) {
-  IndexNode node;
-  node.keys.assign(static_cast<std::size_t>(kNodeSlots * shape.keySlot), 0);
-  return node;
-}
 
 }  // namespace
+
+std::int32_t NodeBytes::Get(int at) const { return LoadI32(bytes_.data() + at); }
+void NodeBytes::Set(int at, std::int32_t v) { StoreI32(bytes_.data() + at, v); }
 
 KeyTree::KeyTree(TableStore& store, int fieldType, int compareMode, int partLength, std::int32_t& root,
                  std::int32_t& firstLeaf, std::int32_t& lastLeaf)
@@ -34,8 +30,11 @@ KeyTree::KeyTree(TableStore& store, int fieldType, int compareMode, int partLeng
       shape_(NodeShapeFor(fieldType, partLength)),
       root_(root),
       firstLeaf_(firstLeaf),
-      lastLeaf_(lastLeaf),
-      buffer_(static_cast<std::size_t>(std::max(shape_.nodeSize, kDuplicateBlockSize))) {}
+      lastLeaf_(lastLeaf) {
+  node_.Reset(shape_);
+  other_.Reset(shape_);
+  right_.Reset(shape_);
+}
 
 int KeyTree::Compare(const std::uint8_t* a, const std::uint8_t* b) const {
   switch (fieldType_) {
@@ -69,16 +68,14 @@ bool KeyTree::ReadLinks(std::int32_t position, NodeLinks& links) {
   return links.self == position && links.count >= 1 && links.count <= kMaxNodeEntries;
 }
 
-bool KeyTree::ReadNode(std::int32_t position, IndexNode& node) {
+bool KeyTree::ReadNode(std::int32_t position, NodeBytes& node) {
   if (!ValidPosition(position, shape_.nodeSize)) return false;
-  if (!store_.Read(position, buffer_.data(), static_cast<std::size_t>(shape_.nodeSize))) return false;
-  DecodeNode(buffer_.data(), shape_, node);
-  return node.links.self == position && node.links.count >= 1 && node.links.count <= kMaxNodeEntries;
+  if (!store_.Read(position, node.data(), static_cast<std::size_t>(shape_.nodeSize))) return false;
+  return node.Self() == position && node.Count() >= 1 && node.Count() <= kMaxNodeEntries;
 }
 
-void KeyTree::WriteNode(const IndexNode& node) {
-  EncodeNode(node, shape_, buffer_.data());
-  store_.Write(node.links.self, buffer_.data(), static_cast<std::size_t>(shape_.nodeSize));
+void KeyTree::WriteNode(const NodeBytes& node) {
+  store_.Write(node.Self(), node.data(), static_cast<std::size_t>(shape_.nodeSize));
 }
 
 void KeyTree::WriteLinks(const NodeLinks& links) {
@@ -87,10 +84,10 @@ void KeyTree::WriteLinks(const NodeLinks& links) {
   store_.Write(links.self, bytes, kNodeLinksSize);
 }
 
-std::int32_t KeyTree::AppendNode(IndexNode& node) {
-  node.links.self = static_cast<std::int32_t>(store_.Size());
+std::int32_t KeyTree::AppendNode(NodeBytes& node) {
+  node.SetSelf(static_cast<std::int32_t>(store_.Size()));
   WriteNode(node);
-  return node.links.self;
+  return node.Self();
 }
 
 bool KeyTree::IsBlockAt(std::int32_t position) {
@@ -117,54 +114,38 @@ void KeyTree::WriteBlock(std::int32_t position, const DuplicateBlock& block) {
 KeySearch KeyTree::SearchKey(const std::uint8_t* value, bool raise) {
   KeySearch result;
   if (root_ == kNoPosition) return result;
-  IndexNode node;
+  NodeBytes& node = node_;
   if (!ReadNode(root_, node)) {
     result.damaged = true;
     return result;
   }
   for (int depth = 0;; ++depth) {
-    const int n = node.links.count;
+    const int n = node.Count();
     int p = 0;
     bool aboveNode = false;
-    if (Compare(value, node.Key(0, shape_)) < 0) {
+    if (Compare(value, node.Key(0)) < 0) {
       p = 0;
-    } else if (Compare(value, node.Key(n - 1, shape_)) > 0) {
+    } else if (Compare(value, node.Key(n - 1)) > 0) {
       result.greaterThanAll = true;
       aboveNode = true;
       p = n - 1;
-      if (raise && node.links.children[p] != kNoPosition) {
-        std::memcpy(node.Key(p, shape_), value, static_cast<std::size_t>(shape_.keySlot));
+      if (raise && node.Child(p) != kNoPosition) {
+        std::memcpy(node.Key(p), value, static_cast<std::size_t>(shape_.keySlot));
         WriteNode(node);
       }
     } else {
-      int low = 0;
-      int high = n - 1;
-      p = -1;
-      while (low <= high) {
-        int middle = (low + high) / 2;
-        int order = Compare(value, node.Key(middle, shape_));
-        if (order == 0) {
-          p = middle;
-          break;
-        }
-        if (order < 0) {
-          high = middle - 1;
-        } else {
-          low = middle + 1;
-        }
-      }
-      if (p < 0) p = low;
+      p = InsertionIndex(node, value);
     }
-    const std::int32_t child = node.links.children[p];
-    if (child == kNoPosition && Compare(value, node.Key(p, shape_)) == 0) {
+    const std::int32_t child = node.Child(p);
+    if (child == kNoPosition && Compare(value, node.Key(p)) == 0) {
       result.found = true;
-      result.leaf = node.links.self;
+      result.leaf = node.Self();
       result.entry = p;
-      result.record = node.links.records[p];
+      result.record = node.Record(p);
       return result;
     }
     if (child == kNoPosition) {
-      result.leaf = node.links.self;
+      result.leaf = node.Self();
       result.entry = aboveNode ? p + 1 : p;
       return result;
     }
@@ -176,15 +157,15 @@ KeySearch KeyTree::SearchKey(const std::uint8_t* value, bool raise) {
   }
 }
 
-int KeyTree::InsertionIndex(const IndexNode& node, const std::uint8_t* value) const {
-  const int n = node.links.count;
-  if (Compare(value, node.Key(0, shape_)) < 0) return 0;
-  if (Compare(value, node.Key(n - 1, shape_)) > 0) return n;
+int KeyTree::InsertionIndex(const NodeBytes& node, const std::uint8_t* value) const {
+  const int n = node.Count();
+  if (Compare(value, node.Key(0)) < 0) return 0;
+  if (Compare(value, node.Key(n - 1)) > 0) return n;
   int low = 0;
   int high = n - 1;
   while (low <= high) {
     int middle = (low + high) / 2;
-    int order = Compare(value, node.Key(middle, shape_));
+    int order = Compare(value, node.Key(middle));
     if (order == 0) return middle;
     if (order < 0) {
       high = middle - 1;
@@ -195,13 +176,13 @@ int KeyTree::InsertionIndex(const IndexNode& node, const std::uint8_t* value) co
   return low;
 }
 
-bool KeyTree::Reparent(const IndexNode& node) {
-  for (int i = 0; i < node.links.count; ++i) {
-    const std::int32_t child = node.links.children[i];
+bool KeyTree::Reparent(const NodeBytes& node) {
+  for (int i = 0; i < node.Count(); ++i) {
+    const std::int32_t child = node.Child(i);
     if (child == kNoPosition) continue;
     NodeLinks links;
     if (!ReadLinks(child, links)) return false;
-    links.parent = node.links.self;
+    links.parent = node.Self();
     WriteLinks(links);
   }
   return true;
@@ -209,107 +190,116 @@ bool KeyTree::Reparent(const IndexNode& node) {
 
 bool KeyTree::InsertKey(const std::uint8_t* value, std::int32_t record, std::int32_t leaf, int entry) {
   const std::size_t slot = static_cast<std::size_t>(shape_.keySlot);
+  NodeBytes& node = node_;
   if (leaf == kNoPosition) {
     if (root_ != kNoPosition) return false;  // a tree exists: never start a second one over it
-    IndexNode node = EmptyNode(shape_);
-    node.links.count = 1;
-    node.links.children[0] = kNoPosition;
-    node.links.records[0] = record;
-    std::memcpy(node.Key(0, shape_), value, slot);
-    std::int32_t position = AppendNode(node);
+    // Unused entries stay zero, as do the record positions of internal
+    // nodes, which carry no meaning.
+    node.Reset(shape_);
+    node.SetCount(1);
+    node.SetChild(0, kNoPosition);
+    node.SetRecord(0, record);
+    node.SetParent(kNoPosition);
+    node.SetPrevious(kNoPosition);
+    node.SetNext(kNoPosition);
+    std::memcpy(node.Key(0), value, slot);
+    const std::int32_t position = AppendNode(node);
     root_ = firstLeaf_ = lastLeaf_ = position;
     return true;
   }
 
-  IndexNode node;
   if (!ReadNode(leaf, node)) return false;
-  std::vector<std::uint8_t> carried(value, value + slot);
+  carried_.assign(value, value + slot);
   std::int32_t carriedRecord = record;
   std::int32_t leftChild = kNoPosition;
   std::int32_t rightChild = kNoPosition;
   int p = entry;
 
   for (int level = 0; level < kMaxDepth; ++level) {
-    NodeLinks& links = node.links;
-    const int n = links.count;
+    const int n = node.Count();
     if (p < 0 || p > n) return false;
-    // Shift p..n-1 one place right, then put the carried entry at p.
-    for (int i = n; i > p; --i) {
-      links.children[i] = links.children[i - 1];
-      links.records[i] = links.records[i - 1];
-    }
-    std::memmove(node.Key(p + 1, shape_), node.Key(p, shape_), static_cast<std::size_t>(n - p) * slot);
-    std::memcpy(node.Key(p, shape_), carried.data(), slot);
-    links.records[p] = carriedRecord;
-    links.children[p] = leftChild;
-    if (p + 1 <= n) links.children[p + 1] = rightChild;
-    links.count = n + 1;
+    // Shift entries p..n-1 one place right, then put the carried entry at p.
+    const std::size_t moved = static_cast<std::size_t>(n - p);
+    std::uint8_t* base = node.data();
+    std::memmove(base + node_offset::kChildren + 4 * (p + 1), base + node_offset::kChildren + 4 * p, 4 * moved);
+    std::memmove(base + node_offset::kRecords + 4 * (p + 1), base + node_offset::kRecords + 4 * p, 4 * moved);
+    std::memmove(node.Key(p + 1), node.Key(p), slot * moved);
+    std::memcpy(node.Key(p), carried_.data(), slot);
+    node.SetRecord(p, carriedRecord);
+    node.SetChild(p, leftChild);
+    if (p + 1 <= n) node.SetChild(p + 1, rightChild);
+    node.SetCount(n + 1);
 
-    const bool isLeaf = links.children[0] == kNoPosition;
-    if (links.count <= kMaxNodeEntries) {
+    const bool isLeaf = node.Child(0) == kNoPosition;
+    if (n + 1 <= kMaxNodeEntries) {
       WriteNode(node);
-      if (isLeaf && links.next == kNoPosition) lastLeaf_ = links.self;
+      if (isLeaf && node.Next() == kNoPosition) lastLeaf_ = node.Self();
       return true;
     }
 
-    // Split: entries 100..200 move to a new right node.
+    // Split: entries 100..200 move to a new right node, N keeps 0..99.
     constexpr int kKeep = 100;
     constexpr int kMoved = kNodeSlots - kKeep;
-    IndexNode right = EmptyNode(shape_);
-    right.links.count = kMoved;
-    for (int i = 0; i < kMoved; ++i) {
-      right.links.children[i] = links.children[kKeep + i];
-      right.links.records[i] = links.records[kKeep + i];
-    }
-    std::memcpy(right.Key(0, shape_), node.Key(kKeep, shape_), static_cast<std::size_t>(kMoved) * slot);
-    right.links.previous = links.self;
-    right.links.next = links.next;
-    right.links.parent = links.parent;
-    links.count = kKeep;
-    std::fill(links.children.begin() + kKeep, links.children.end(), 0);
-    std::fill(links.records.begin() + kKeep, links.records.end(), 0);
-    std::memset(node.Key(kKeep, shape_), 0, static_cast<std::size_t>(kMoved) * slot);
+    NodeBytes& right = right_;
+    right.Reset(shape_);
+    std::uint8_t* to = right.data();
+    std::memcpy(to + node_offset::kChildren, base + node_offset::kChildren + 4 * kKeep, 4 * kMoved);
+    std::memcpy(to + node_offset::kRecords, base + node_offset::kRecords + 4 * kKeep, 4 * kMoved);
+    std::memcpy(right.Key(0), node.Key(kKeep), slot * kMoved);
+    right.SetCount(kMoved);
+    right.SetPrevious(node.Self());
+    right.SetNext(node.Next());
+    right.SetParent(node.Parent());
+    std::memset(base + node_offset::kChildren + 4 * kKeep, 0, 4 * kMoved);
+    std::memset(base + node_offset::kRecords + 4 * kKeep, 0, 4 * kMoved);
+    std::memset(node.Key(kKeep), 0, slot * kMoved);
+    node.SetCount(kKeep);
 
-    if (links.parent != kNoPosition) {
-      IndexNode parent;
-      if (!ReadNode(links.parent, parent)) return false;
+    if (node.Parent() != kNoPosition) {
+      NodeBytes& parent = other_;
+      if (!ReadNode(node.Parent(), parent)) return false;
       AppendNode(right);
-      if (isLeaf && right.links.next == kNoPosition) lastLeaf_ = right.links.self;
+      if (isLeaf && right.Next() == kNoPosition) lastLeaf_ = right.Self();
       if (!Reparent(right)) return false;
-      if (links.next != kNoPosition) {
+      if (node.Next() != kNoPosition) {
         NodeLinks neighbour;
-        if (!ReadLinks(links.next, neighbour)) return false;
-        neighbour.previous = right.links.self;
+        if (!ReadLinks(node.Next(), neighbour)) return false;
+        neighbour.previous = right.Self();
         WriteLinks(neighbour);
       }
-      links.next = right.links.self;
+      node.SetNext(right.Self());
       WriteNode(node);
-      carried.assign(node.Key(kKeep - 1, shape_), node.Key(kKeep - 1, shape_) + slot);
+      // Carry (N's last key) with N on its left and S on its right.
+      carried_.assign(node.Key(kKeep - 1), node.Key(kKeep - 1) + slot);
       carriedRecord = 0;
-      leftChild = links.self;
-      rightChild = right.links.self;
-      p = InsertionIndex(parent, carried.data());
-      node = std::move(parent);
+      leftChild = node.Self();
+      rightChild = right.Self();
+      p = InsertionIndex(parent, carried_.data());
+      std::swap(node_, other_);
       continue;
     }
 
-    // N was the root: a new root above N and S.
-    IndexNode newRoot = EmptyNode(shape_);
-    newRoot.links.count = 2;
+    // N was the root: a new root above N and S, then S.
+    NodeBytes& newRoot = other_;
+    newRoot.Reset(shape_);
     const std::int32_t rootPosition = static_cast<std::int32_t>(store_.Size());
     const std::int32_t rightPosition = rootPosition + shape_.nodeSize;
-    std::memcpy(newRoot.Key(0, shape_), node.Key(kKeep - 1, shape_), slot);
-    std::memcpy(newRoot.Key(1, shape_), right.Key(kMoved - 1, shape_), slot);
-    newRoot.links.children[0] = links.self;
-    newRoot.links.children[1] = rightPosition;
+    newRoot.SetCount(2);
+    std::memcpy(newRoot.Key(0), node.Key(kKeep - 1), slot);
+    std::memcpy(newRoot.Key(1), right.Key(kMoved - 1), slot);
+    newRoot.SetChild(0, node.Self());
+    newRoot.SetChild(1, rightPosition);
+    newRoot.SetParent(kNoPosition);
+    newRoot.SetPrevious(kNoPosition);
+    newRoot.SetNext(kNoPosition);
     AppendNode(newRoot);
     root_ = rootPosition;
-    right.links.parent = rootPosition;
+    right.SetParent(rootPosition);
     AppendNode(right);
-    if (isLeaf && right.links.next == kNoPosition) lastLeaf_ = right.links.self;
+    if (isLeaf && right.Next() == kNoPosition) lastLeaf_ = right.Self();
     if (!Reparent(right)) return false;
-    links.parent = rootPosition;
-    links.next = right.links.self;
+    node.SetParent(rootPosition);
+    node.SetNext(right.Self());
     WriteNode(node);
     return true;
   }

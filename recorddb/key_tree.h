@@ -22,6 +22,43 @@ namespace quorvel::recorddb {
 
 class TableStore;
 
+// A whole node as its file bytes, read and changed in place: the search and
+// the insertion touch only the entries they need instead of decoding all.
+class NodeBytes {
+ public:
+  void Reset(const NodeShape& shape) {
+    shape_ = shape;
+    bytes_.assign(static_cast<std::size_t>(shape.nodeSize), 0);
+  }
+  std::uint8_t* data() { return bytes_.data(); }
+  const std::uint8_t* data() const { return bytes_.data(); }
+
+  std::int32_t Count() const { return Get(node_offset::kCount); }
+  std::int32_t Child(int i) const { return Get(node_offset::kChildren + 4 * i); }
+  std::int32_t Record(int i) const { return Get(node_offset::kRecords + 4 * i); }
+  std::int32_t Parent() const { return Get(node_offset::kParent); }
+  std::int32_t Self() const { return Get(node_offset::kSelf); }
+  std::int32_t Previous() const { return Get(node_offset::kPrevious); }
+  std::int32_t Next() const { return Get(node_offset::kNext); }
+  std::uint8_t* Key(int i) { return bytes_.data() + shape_.keysOffset + i * shape_.keySlot; }
+  const std::uint8_t* Key(int i) const { return bytes_.data() + shape_.keysOffset + i * shape_.keySlot; }
+
+  void SetCount(std::int32_t v) { Set(node_offset::kCount, v); }
+  void SetChild(int i, std::int32_t v) { Set(node_offset::kChildren + 4 * i, v); }
+  void SetRecord(int i, std::int32_t v) { Set(node_offset::kRecords + 4 * i, v); }
+  void SetParent(std::int32_t v) { Set(node_offset::kParent, v); }
+  void SetSelf(std::int32_t v) { Set(node_offset::kSelf, v); }
+  void SetPrevious(std::int32_t v) { Set(node_offset::kPrevious, v); }
+  void SetNext(std::int32_t v) { Set(node_offset::kNext, v); }
+
+ private:
+  std::int32_t Get(int at) const;
+  void Set(int at, std::int32_t v);
+
+  NodeShape shape_;
+  std::vector<std::uint8_t> bytes_;
+};
+
 // What a search found.
 struct KeySearch {
   std::int32_t leaf = kNoPosition;  // the leaf where the value is or goes
@@ -72,12 +109,12 @@ class KeyTree {
   static constexpr int kMaxDepth = 32;
 
  private:
-  bool ReadNode(std::int32_t position, IndexNode& node);
-  void WriteNode(const IndexNode& node);
+  bool ReadNode(std::int32_t position, NodeBytes& node);
+  void WriteNode(const NodeBytes& node);
   void WriteLinks(const NodeLinks& links);
-  std::int32_t AppendNode(IndexNode& node);
-  bool Reparent(const IndexNode& node);
-  int InsertionIndex(const IndexNode& node, const std::uint8_t* value) const;
+  std::int32_t AppendNode(NodeBytes& node);
+  bool Reparent(const NodeBytes& node);
+  int InsertionIndex(const NodeBytes& node, const std::uint8_t* value) const;
   void WriteBlock(std::int32_t position, const DuplicateBlock& block);
   bool ValidPosition(std::int64_t position, std::int64_t size) const;
 
@@ -88,7 +125,11 @@ class KeyTree {
   std::int32_t& root_;
   std::int32_t& firstLeaf_;
   std::int32_t& lastLeaf_;
-  std::vector<std::uint8_t> buffer_;
+  // Scratch nodes, kept to spare an allocation per node read.
+  NodeBytes node_;
+  NodeBytes other_;
+  NodeBytes right_;
+  std::vector<std::uint8_t> carried_;
 };
 
 }  // namespace quorvel::recorddb

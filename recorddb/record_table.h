@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "recorddb/key_tree.h"
 #include "recorddb/table_format.h"
 
 namespace quorvel::platform {
@@ -39,7 +40,6 @@ class FileOpener;
 namespace quorvel::recorddb {
 
 class TableStore;
-class KeyTree;
 
 // How Open reaches the file. Read-only tables can be walked but refuse
 // Append; read-write tables leave the file open to other openers.
@@ -187,6 +187,7 @@ class CRecordTable {
   bool HasCurrentRecord() const;
   void KeyValueOf(int key, const std::uint8_t* image, std::vector<std::uint8_t>& value) const;
   bool LastAutoIncValue(int autoField, std::int32_t& value);
+  std::vector<std::uint8_t>& EditRecord();
   bool WriteRecord(const std::vector<std::uint8_t>& image, std::int32_t& position);
 
   // Walking (record_table_walk.cpp).
@@ -214,6 +215,19 @@ class CRecordTable {
   std::vector<std::uint8_t> currentRecord_;
   std::vector<std::uint8_t> editRecord_;
   std::vector<std::uint8_t> scratchRecord_;
+  // The edit record is a copy of the current record that is made only when
+  // someone changes or appends it.
+  bool editIsCurrent_ = false;
+  // The highest ftAutoInc number so far, once known; -1 << 32 when not.
+  static constexpr std::int64_t kUnknownNumber = -(std::int64_t{1} << 32);
+  std::int64_t lastNumber_ = kUnknownNumber;
+  // Append's working space, kept to spare allocations per record.
+  struct AppendPlan {
+    std::vector<std::uint8_t> value;
+    KeySearch search;
+  };
+  std::vector<std::uint8_t> appendRecord_;
+  std::array<AppendPlan, kMaxKeys> appendPlans_;
   int activeKey_ = -1;
   std::array<Cursor, kMaxKeys> cursors_;
   std::array<CycleGuard, kMaxKeys> leafGuards_;

@@ -74,6 +74,14 @@ std::string FixedText(double value, int precision) {
 
 }  // namespace
 
+std::vector<std::uint8_t>& CRecordTable::EditRecord() {
+  if (editIsCurrent_) {
+    editRecord_ = currentRecord_;
+    editIsCurrent_ = false;
+  }
+  return editRecord_;
+}
+
 bool CRecordTable::HasCurrentRecord() const {
   return activeKey_ >= 0 && activeKey_ < kMaxKeys && cursors_[activeKey_].record >= 0;
 }
@@ -86,7 +94,7 @@ bool CRecordTable::SetField(int fieldNo, const void* value, std::size_t size) {
     return false;
   }
   if (value == nullptr) return false;
-  std::uint8_t* target = editRecord_.data() + field.offset;
+  std::uint8_t* target = EditRecord().data() + field.offset;
   if (field.type == ftText) {
     const std::size_t limit = std::min<std::size_t>(size, static_cast<std::size_t>(field.width));
     const void* nul = std::memchr(value, 0, limit);
@@ -112,7 +120,7 @@ bool CRecordTable::SetField(int fieldNo, const void* value, std::size_t size) {
 bool CRecordTable::SetFieldText(int fieldNo, const std::string& text) {
   if (!ready_ || fieldNo < 0 || fieldNo >= header_.fieldCount) return false;
   const FieldLayout& field = layout_.fields[fieldNo];
-  std::uint8_t* target = editRecord_.data() + field.offset;
+  std::uint8_t* target = EditRecord().data() + field.offset;
   switch (field.type) {
     case ftShort: StoreU16(target, static_cast<std::uint16_t>(ParseInteger(text))); return true;
     case ftLong: StoreU32(target, static_cast<std::uint32_t>(ParseInteger(text))); return true;
@@ -275,21 +283,29 @@ bool CRecordTable::Append(void* image, std::size_t length) {
   const std::size_t recordSize = static_cast<std::size_t>(layout_.recordSize);
   if (image != nullptr && (length == 0 || length > recordSize)) length = recordSize;
 
-  std::vector<std::uint8_t> record = editRecord_;
+  std::vector<std::uint8_t>& edit = EditRecord();
+  std::vector<std::uint8_t>& record = appendRecord_;
+  record = edit;
   if (image != nullptr) std::memcpy(record.data(), image, length);
+  std::int32_t number = 0;
+  bool numbered = false;
   for (int i = 0; i < header_.fieldCount; ++i) {
     const FieldLayout& field = layout_.fields[i];
     if (field.type == ftAutoInc) {
-      std::int32_t last = 0;
-      if (!LastAutoIncValue(i, last)) return Damaged();
-      const std::int32_t number = static_cast<std::int32_t>(static_cast<std::uint32_t>(last) + 1u);
-      StoreI32(editRecord_.data() + field.offset, number);
+      if (lastNumber_ == kUnknownNumber) {
+        std::int32_t last = 0;
+        if (!LastAutoIncValue(i, last)) return Damaged();
+        lastNumber_ = last;
+      }
+      number = static_cast<std::int32_t>(static_cast<std::uint32_t>(lastNumber_) + 1u);
+      numbered = true;
+      StoreI32(edit.data() + field.offset, number);
       StoreI32(record.data() + field.offset, number);
       if (image != nullptr && static_cast<std::size_t>(field.offset) + 4 <= length) {
         StoreI32(static_cast<std::uint8_t*>(image) + field.offset, number);
       }
     } else if (field.type == ftBlank8) {
-      std::memset(editRecord_.data() + field.offset, 0, 8);
+      std::memset(edit.data() + field.offset, 0, 8);
       std::memset(record.data() + field.offset, 0, 8);
     }
   }
@@ -300,13 +316,9 @@ bool CRecordTable::Append(void* image, std::size_t length) {
 
   // Every key is searched before anything is written, so a refusal leaves
   // the file as it was.
-  struct Plan {
-    std::vector<std::uint8_t> value;
-    KeySearch search;
-  };
-  std::array<Plan, kMaxKeys> plans;
+  std::array<AppendPlan, kMaxKeys>& plans = appendPlans_;
   for (int k = 0; k < header_.keyCount; ++k) {
-    Plan& plan = plans[k];
+    AppendPlan& plan = plans[k];
     KeyValueOf(k, record.data(), plan.value);
     plan.search = trees_[k]->SearchKey(plan.value.data(), false);
     if (plan.search.damaged) return Damaged();
@@ -319,11 +331,10 @@ bool CRecordTable::Append(void* image, std::size_t length) {
 
   std::int32_t position = kNoPosition;
   if (!WriteRecord(record, position)) return false;
-  editRecord_ = record;
 
   bool indexed = true;
   for (int k = 0; k < header_.keyCount && indexed; ++k) {
-    Plan& plan = plans[k];
+    AppendPlan& plan = plans[k];
     KeyTree& tree = *trees_[k];
     if (plan.search.found) {
       indexed = tree.AddDuplicate(plan.search.leaf, plan.search.entry, position);
@@ -342,7 +353,10 @@ bool CRecordTable::Append(void* image, std::size_t length) {
   header_.recordCount += 1;
   headerChanged_ = true;
   cachedNode_ = kNoPosition;
-  std::fill(editRecord_.begin(), editRecord_.end(), 0);
+  std::fill(edit.begin(), edit.end(), 0);
+  // The new number is the highest unless the numbering wrapped around or
+  // the trees could not take the record.
+  if (numbered) lastNumber_ = indexed && number > lastNumber_ ? number : kUnknownNumber;
   return indexed || Damaged();
 }
 

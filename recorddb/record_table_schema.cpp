@@ -276,6 +276,8 @@ void CRecordTable::ResetState() {
   currentRecord_.clear();
   editRecord_.clear();
   scratchRecord_.clear();
+  editIsCurrent_ = false;
+  lastNumber_ = kUnknownNumber;
   activeKey_ = -1;
   cursors_.fill(Cursor());
   cachedNode_ = kNoPosition;
@@ -363,12 +365,22 @@ void CRecordTable::BuildLayouts() {
 void CRecordTable::AllocateRecords() {
   currentRecord_.assign(static_cast<std::size_t>(layout_.recordSize), 0);
   editRecord_.assign(static_cast<std::size_t>(layout_.recordSize), 0);
+  editIsCurrent_ = false;
 }
 
 int CRecordTable::FieldIndex(const std::string& name) const {
-  const std::string wanted = Lower(name);
+  // Compared in place: the by-name setters and getters call this per value.
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
   for (int i = 0; i < header_.fieldCount && i < kMaxFields; ++i) {
-    if (Lower(Trim(header_.fieldNames[i])) == wanted) return i;
+    const std::string& stored = header_.fieldNames[i];
+    std::size_t begin = 0;
+    std::size_t end = stored.size();
+    while (begin < end && IsSpace(stored[begin])) ++begin;
+    while (end > begin && IsSpace(stored[end - 1])) --end;
+    if (end - begin != name.size()) continue;
+    bool same = true;
+    for (std::size_t j = 0; j < name.size() && same; ++j) same = lower(stored[begin + j]) == lower(name[j]);
+    if (same) return i;
   }
   return -1;
 }

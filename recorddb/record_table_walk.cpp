@@ -24,8 +24,13 @@ bool CRecordTable::ReadRecordAt(std::int32_t position, std::vector<std::uint8_t>
   if (!store_->Read(position, lengthWord, sizeof lengthWord)) return false;
   const std::int16_t length = LoadI16(lengthWord);
   if (length < 2) return false;
+  const std::size_t size = static_cast<std::size_t>(length - 2);
+  // Unpacked straight from the cached page when the record lies in one.
+  if (const std::uint8_t* packed = store_->View(position + 2, size)) {
+    return UnpackCompactRecord(layout_, packed, size, image.data());
+  }
   static thread_local std::vector<std::uint8_t> packed;
-  packed.resize(static_cast<std::size_t>(length - 2));
+  packed.resize(size);
   if (!store_->Read(position + 2, packed.data(), packed.size())) return false;
   return UnpackCompactRecord(layout_, packed.data(), packed.size(), image.data());
 }
@@ -73,7 +78,7 @@ bool CRecordTable::LandOn(int key, const Cursor& cursor, void* destination, std:
   cursors_[key] = cursor;
   activeKey_ = key;
   currentRecord_.swap(scratchRecord_);
-  editRecord_ = currentRecord_;
+  editIsCurrent_ = true;
   if (destination != nullptr) {
     const std::size_t size = currentRecord_.size();
     std::memcpy(destination, currentRecord_.data(), length == 0 ? size : std::min(length, size));
@@ -141,17 +146,15 @@ bool CRecordTable::Next(int key, void* destination, std::size_t length) {
     }
     cachedNode_ = cursor.node;
   }
-  NodeLinks links = cachedLinks_;
   cursor.entry += 1;
-  const SkipResult skipped = SkipRemoved(key, cursor, links, true);
+  const SkipResult skipped = SkipRemoved(key, cursor, cachedLinks_, true);
+  // The cache holds whichever leaf the skipping read last.
+  cachedNode_ = skipped == SkipResult::kDamaged ? kNoPosition : cursor.node;
   if (skipped == SkipResult::kDamaged) return Damaged();
   if (skipped == SkipResult::kNone) return false;
   if (!EnterChain(key, cursor, false)) return Damaged();
   chainGuards_[key].Reset(cursor.block);
-  if (!LandOn(key, cursor, destination, length)) return false;
-  cachedLinks_ = links;
-  cachedNode_ = cursor.node;
-  return true;
+  return LandOn(key, cursor, destination, length);
 }
 
 }  // namespace quorvel::recorddb

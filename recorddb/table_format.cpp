@@ -140,22 +140,29 @@ bool PackCompactRecord(const RecordLayout& layout, const std::uint8_t* image, st
 
 bool UnpackCompactRecord(const RecordLayout& layout, const std::uint8_t* data, std::size_t size,
                          std::uint8_t* image) {
-  std::memset(image, 0, static_cast<std::size_t>(layout.recordSize));
+  // Every byte of the image is written once: values, then zero padding.
   std::size_t at = 0;
   for (const FieldLayout& field : layout.fields) {
+    std::uint8_t* out = image + field.offset;
+    const std::size_t width = static_cast<std::size_t>(field.width);
     if (field.type == ftText) {
       if (size - at < 2) return false;
-      std::int16_t n = LoadI16(data + at);
+      const std::int16_t n = LoadI16(data + at);
       at += 2;
-      if (n < 0 || n > field.width || size - at < static_cast<std::size_t>(n)) return false;
-      std::memcpy(image + field.offset, data + at, static_cast<std::size_t>(n));
+      if (n < 0 || static_cast<std::size_t>(n) > width || size - at < static_cast<std::size_t>(n)) return false;
+      std::memcpy(out, data + at, static_cast<std::size_t>(n));
+      std::memset(out + n, 0, width - static_cast<std::size_t>(n));
       at += static_cast<std::size_t>(n);
-    } else {
-      std::size_t width = static_cast<std::size_t>(field.width);
-      if (size - at < width) return false;
-      std::memcpy(image + field.offset, data + at, width);
-      at += width;
+      continue;
     }
+    if (size - at < width) return false;
+    switch (width) {
+      case 1: out[0] = data[at]; break;
+      case 2: std::memcpy(out, data + at, 2); break;
+      case 4: std::memcpy(out, data + at, 4); break;
+      default: std::memcpy(out, data + at, 8); break;
+    }
+    at += width;
   }
   return true;
 }

@@ -59,6 +59,14 @@ bool TableStore::Read(std::int64_t position, void* out, std::size_t size) {
   return true;
 }
 
+const std::uint8_t* TableStore::View(std::int64_t position, std::size_t size) {
+  if (position < 0 || position > size_ || static_cast<std::int64_t>(size) > size_ - position) return nullptr;
+  const std::int64_t index = position / static_cast<std::int64_t>(kPageSize);
+  const std::size_t offset = static_cast<std::size_t>(position % static_cast<std::int64_t>(kPageSize));
+  if (offset + size > kPageSize) return nullptr;
+  return PageAt(index).bytes.data() + offset;
+}
+
 std::size_t TableStore::ReadSome(std::int64_t position, void* out, std::size_t size) {
   if (position < 0 || position >= size_) return 0;
   size = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(size), size_ - position));

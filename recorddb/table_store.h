@@ -43,6 +43,10 @@ class TableStore {
   // returns how many.
   std::size_t ReadSome(std::int64_t position, void* out, std::size_t size);
 
+  // The `size` bytes at `position` in place when they lie inside one cached
+  // page, else null (then use Read). Valid until the next call on the store.
+  const std::uint8_t* View(std::int64_t position, std::size_t size);
+
   // Writes `size` bytes at `position` (0 <= position <= Size()).
   void Write(std::int64_t position, const void* data, std::size_t size);
 
@@ -56,8 +60,8 @@ class TableStore {
   void Close();
 
  private:
-  static constexpr std::size_t kPageSize = 8192;
-  static constexpr std::size_t kMaxPages = 256;
+  static constexpr std::size_t kPageSize = 32768;
+  static constexpr std::size_t kMaxPages = 64;
 
   struct Page {
     std::int64_t index = 0;
