@@ -67,7 +67,7 @@ async function scriptDecryptPerMb(browser, url, megabytes) {
     const loginScript = document.getElementById('qv-login-script').textContent;
     const table = JSON.parse('[' + /new Array\(([^)]*)\)/.exec(loginScript)[1] + ']');
     const key = QuorvelPage.unlockContentKey(table, user, password);
-    const payload = document.getElementById('qv-payload').textContent.trim();
+    const payload = document.getElementById('qv-payload').textContent;
     const times = [];
     for (let run = 0; run < runs; run++) {
       const start = performance.now();
