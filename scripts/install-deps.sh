@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev
   libbenchmark-dev libssl-dev libsqlite3-dev   # benchmarks' reference points
   clang libclang-rt-14-dev                      # fuzzing
-  nodejs npm chromium                           # page templates in a real browser
+  nodejs npm chromium openssl                   # page templates in a real browser (openssl: https test certificate)
 )
 if [ -f "$here/ui/CMakeLists.txt" ]; then
   packages+=(qt6-base-dev qt6-base-dev-tools libgl-dev xvfb)

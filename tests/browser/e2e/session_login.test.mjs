@@ -114,6 +114,25 @@ describe('session logins', () => {
     await session.close();
   });
 
+  it('use a Secure cookie on https', async () => {
+    const httpsServer = await startServer(root, { https: true });
+    const session = await newSession(browser, { ignoreHTTPSErrors: true });
+    try {
+      const page = await session.newPage();
+      await page.goto(httpsServer.url('one.html'));
+      await logIn(page, ALICE);
+      await expectContent(page, 'one');
+      const [cookie] = await session.cookies();
+      assert.equal(cookie.secure, true);
+      assert.equal(cookie.sameSite, 'Strict');
+      await page.goto(httpsServer.url('other-run.html'));
+      await expectContent(page, 'other-run');
+    } finally {
+      await session.close();
+      await httpsServer.close();
+    }
+  });
+
   it('keep the login in the tab for pages opened from files', async () => {
     const session = await newSession(browser);
     const page = await session.newPage();

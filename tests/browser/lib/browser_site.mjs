@@ -5,6 +5,7 @@
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:http';
+import { createServer as createHttpsServer } from 'node:https';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 
@@ -95,10 +96,27 @@ const CONTENT_TYPES = {
   '.txt': 'text/plain',
 };
 
-// A static file server for `root` on 127.0.0.1 and an ephemeral port.
-// Pages are served without a charset, so each page's own declaration counts.
-export async function startServer(root) {
-  const server = createServer((request, response) => {
+// A throw-away self-signed certificate for 127.0.0.1, made with openssl.
+function selfSignedCertificate() {
+  const dir = makeTempDir('tls');
+  try {
+    execFileSync('openssl', [
+      'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-days', '1', '-subj', '/CN=127.0.0.1',
+      '-addext', 'subjectAltName=IP:127.0.0.1', '-keyout', path.join(dir, 'key.pem'), '-out', path.join(dir, 'cert.pem'),
+    ], { stdio: ['ignore', 'ignore', 'pipe'] });
+    return { key: readFileSync(path.join(dir, 'key.pem')), cert: readFileSync(path.join(dir, 'cert.pem')) };
+  } catch (error) {
+    throw new Error(`openssl could not make a test certificate (run scripts/install-deps.sh): ${error.message}`);
+  } finally {
+    removeDir(dir);
+  }
+}
+
+// A static file server for `root` on 127.0.0.1 and an ephemeral port, over
+// https with a self-signed certificate when asked. Pages are served without
+// a charset, so each page's own declaration counts.
+export async function startServer(root, { https = false } = {}) {
+  const handler = (request, response) => {
     const url = new URL(request.url, 'http://127.0.0.1');
     const file = path.join(root, decodeURIComponent(url.pathname));
     if (!file.startsWith(root) || !existsSync(file) || !statSync(file).isFile()) {
@@ -111,11 +129,13 @@ export async function startServer(root) {
       'Cache-Control': 'no-store',
     });
     response.end(readFileSync(file));
-  });
+  };
+  const server = https ? createHttpsServer(selfSignedCertificate(), handler) : createServer(handler);
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   const { port } = server.address();
+  const scheme = https ? 'https' : 'http';
   return {
-    url: (relative) => `http://127.0.0.1:${port}/${relative}`,
+    url: (relative) => `${scheme}://127.0.0.1:${port}/${relative}`,
     close: () => new Promise((resolve) => {
       server.closeAllConnections();
       server.close(resolve);
