@@ -177,13 +177,18 @@ BENCHMARK(BM_WalkProjectTable)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadTextAndLookUpFiles)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's time per iteration to print the ratios afterwards.
+// Keeps each benchmark's time per iteration (the median when the run is
+// repeated) to print the ratios afterwards.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (!run.error_occurred && run.iterations > 0) {
-        milliseconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
+      if (run.error_occurred || run.iterations <= 0) continue;
+      const std::string name = run.run_name.str();
+      if (run.run_type == Run::RT_Aggregate) {
+        if (run.aggregate_name == "median") medians_[name] = run.GetAdjustedRealTime();
+      } else {
+        milliseconds_[name] = run.GetAdjustedRealTime();
       }
     }
     ConsoleReporter::ReportRuns(runs);
@@ -191,6 +196,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   void PrintRatios() const {
     auto ms = [&](const char* name) {
+      if (auto it = medians_.find(name); it != medians_.end()) return it->second;
       auto it = milliseconds_.find(name);
       return it == milliseconds_.end() ? 0.0 : it->second;
     };
@@ -208,6 +214,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
  private:
   std::map<std::string, double> milliseconds_;
+  std::map<std::string, double> medians_;
 };
 
 }  // namespace
