@@ -117,6 +117,15 @@ TEST_F(ProjectCliTest, BadProjectUsageExitsWithTwo) {
   EXPECT_FALSE(Exists(project));
 }
 
+TEST_F(ProjectCliTest, HelpDescribesTheProjectCommands) {
+  CliResult result = RunCli({"--help"});
+  EXPECT_EQ(result.exitCode, 0);
+  for (const char* text : {"project create", "project show", "--show-passwords", "--project", "option.ini", "--backup",
+                           "--no-session-cookies", "--no-double-byte", "--no-redirect"}) {
+    EXPECT_NE(result.out.find(text), std::string::npos) << text;
+  }
+}
+
 // A copy of quorvel-cli in a folder of its own, so that it finds the
 // option.ini and the templates placed beside it.
 class OwnAppFolder {

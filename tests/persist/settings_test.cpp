@@ -65,6 +65,24 @@ TEST(SettingsTest, MissingKeyKeepsItsDefaultBesideOtherKeys) {
   EXPECT_EQ(snapshot.options.redirectUrl, "http://example.org/");
 }
 
+TEST(SettingsTest, HandEditedFileReadsSensibly) {
+  SettingsSnapshot snapshot = LoadText(
+      "\xEF\xBB\xBF"
+      "Backupfile=0\r\n"  // before any section: not an option
+      "[option]\r\n"
+      "  redirect = 1 \r\n"
+      "URL = \"http://a.example/\" \r\n"
+      "URL=http://second.example/\r\n"
+      "Doublebytes\r\n"
+      "[Other]\r\n"
+      "ProtectionType=1\r\n");
+  EXPECT_TRUE(snapshot.options.backupFiles);
+  EXPECT_TRUE(snapshot.options.redirect);
+  EXPECT_EQ(snapshot.urlText, "http://a.example/");
+  EXPECT_FALSE(snapshot.options.doubleByte);
+  EXPECT_FALSE(snapshot.options.sessionCookies);
+}
+
 TEST(SettingsTest, LongUrlIsSeenUpTo511AndKeptUpTo255) {
   const std::string url = "http://" + std::string(600, 'u');
   SettingsSnapshot snapshot = LoadText("[Option]\nURL=" + url + "\n");
