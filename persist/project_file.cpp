@@ -20,14 +20,14 @@ namespace {
 
 using recorddb::CRecordTable;
 
-struct FieldSpec {
+struct FieldDeclaration {
   const char* name;
   recorddb::FieldType type;
   int width;  // as stored in the header
 };
 
 // The project schema, in declaration order.
-constexpr FieldSpec kSchema[] = {
+constexpr FieldDeclaration kSchema[] = {
     {"id", recorddb::ftAutoInc, 4},
     {"flag", recorddb::ftLong, 4},
     {"filepath", recorddb::ftText, 512},
@@ -157,7 +157,7 @@ bool WriteRecords(CRecordTable& table, const CProjectData& project) {
 // Creates the table at `path` and writes the whole project into it.
 ProjectFileResult WriteTable(const CProjectData& project, const std::string& path) {
   CRecordTable table;
-  for (const FieldSpec& field : kSchema) {
+  for (const FieldDeclaration& field : kSchema) {
     if (!table.AddField(field.name, field.type, field.type == recorddb::ftText ? field.width : -1)) {
       return ProjectFileResult::Failure("The project file could not be set up: " + table.GetErrorText());
     }

@@ -16,14 +16,14 @@ namespace {
 
 using recorddb::CRecordTable;
 
-struct FieldSpec {
+struct FieldDeclaration {
   const char* name;
   int type;
   int width;
 };
 
 // The project schema as a project file must declare it, in order.
-const FieldSpec kProjectSchema[] = {
+const FieldDeclaration kProjectSchema[] = {
     {"id", recorddb::ftAutoInc, 4},        {"flag", recorddb::ftLong, 4},
     {"filepath", recorddb::ftText, 512},   {"userid", recorddb::ftText, 128},
     {"password", recorddb::ftText, 128},   {"email", recorddb::ftText, 64},
@@ -46,7 +46,7 @@ using Record = std::map<std::string, std::string>;
 // another writer (or a damaged tool) might have made it.
 void WriteProjectTable(const std::string& path, const std::vector<Record>& records) {
   CRecordTable table;
-  for (const FieldSpec& field : kProjectSchema) ASSERT_TRUE(table.AddField(field.name, field.type, field.width));
+  for (const FieldDeclaration& field : kProjectSchema) ASSERT_TRUE(table.AddField(field.name, field.type, field.width));
   ASSERT_TRUE(table.Create(path));
   for (const Record& record : records) {
     for (const auto& [name, text] : record) ASSERT_TRUE(table.SetFieldTextByName(text, name));
@@ -62,7 +62,7 @@ std::vector<Record> ReadRecords(const std::string& path) {
   EXPECT_TRUE(table.Open(path, recorddb::AccessMode::kReadOnly));
   for (bool found = table.First(0); found; found = table.Next(0)) {
     Record record;
-    for (const FieldSpec& field : kProjectSchema) record[field.name] = table.GetFieldTextByName(field.name);
+    for (const FieldDeclaration& field : kProjectSchema) record[field.name] = table.GetFieldTextByName(field.name);
     records.push_back(record);
   }
   return records;
