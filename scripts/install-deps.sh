@@ -11,8 +11,12 @@ packages=(
   libgtest-dev libgmock-dev
   libbenchmark-dev libssl-dev libsqlite3-dev   # benchmarks' reference points
   clang libclang-rt-14-dev                      # fuzzing
-  nodejs npm chromium openssl                   # page templates in a real browser (openssl: https test certificate)
+  chromium openssl                              # page templates in a real browser (openssl: https test certificate)
 )
+# Node.js may come from a package that bundles npm (and conflicts with
+# Debian's npm), so the commands are what counts here.
+command -v node >/dev/null 2>&1 || packages+=(nodejs)
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 if [ -f "$here/ui/CMakeLists.txt" ]; then
   packages+=(qt6-base-dev qt6-base-dev-tools libgl-dev xvfb)
 fi
