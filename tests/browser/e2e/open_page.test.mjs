@@ -18,9 +18,12 @@ const ascii = (text) => Buffer.from(text, 'latin1');
 const site = {
   'section/index.html': `<!DOCTYPE html>
 <html lang="de"><head><meta charset="utf-8"><title>Mitglieder – Übersicht</title>
-<style>body { color: rgb(1, 2, 3); }</style></head>
+<style>body { color: rgb(1, 2, 3); }</style>
+<link rel="stylesheet" href="../shared/site.css"></head>
 <body><h1>Grüße aus Köln, 日本語</h1>
 <p id="script-check">inline script did not run</p>
+<p id="external-check">external script did not run</p>
+<script src="../shared/site.js"></script>
 <a id="relative" href="../other.html">other</a>
 <script>document.getElementById('script-check').textContent = 'inline script ran';</script>
 </body></html>`,
@@ -35,6 +38,9 @@ const site = {
     Buffer.from([0x83, 0x65, 0x83, 0x58, 0x83, 0x67]), ascii('</title></head><body><p>'),
     Buffer.from([0x93, 0xfa, 0x96, 0x7b, 0x8c, 0xea]), ascii('</p></body></html>'),
   ]),
+  // Left unlocked: what the protected page loads by relative address.
+  'shared/site.css': 'h1 { color: rgb(4, 5, 6); }',
+  'shared/site.js': "document.getElementById('external-check').textContent = 'external script ran';",
   'notes.txt': 'Meeting notes: <b>not bold</b> & café 日本\nsecond line\n',
 };
 
@@ -87,14 +93,16 @@ describe('a locked page with the right credentials', () => {
     return page;
   }
 
-  it('shows the original page: title, non-ASCII text, styles, inline script, relative links', async () => {
+  it('shows the original page: title, non-ASCII text, its styles and scripts, relative links', async () => {
     for (const account of [ALICE, NON_ASCII_ACCOUNT]) {
       const url = server.url('section/index.html');
       const page = await openWith(url, account);
       assert.equal(await page.title(), 'Mitglieder – Übersicht');
       assert.equal(await page.textContent('h1'), 'Grüße aus Köln, 日本語');
       assert.equal(await page.textContent('#script-check'), 'inline script ran');
+      assert.equal(await page.textContent('#external-check'), 'external script ran');
       assert.equal(await page.evaluate(() => getComputedStyle(document.body).color), 'rgb(1, 2, 3)');
+      assert.equal(await page.evaluate(() => getComputedStyle(document.querySelector('h1')).color), 'rgb(4, 5, 6)');
       assert.equal(await page.evaluate(() => document.documentElement.lang), 'de');
       assert.equal(await page.getAttribute('#relative', 'href'), '../other.html');
       assert.equal(await page.evaluate(() => document.getElementById('relative').href), server.url('other.html'));

@@ -94,6 +94,8 @@ const CONTENT_TYPES = {
   '.htm': 'text/html',
   '.html': 'text/html',
   '.txt': 'text/plain',
+  '.css': 'text/css',
+  '.js': 'text/javascript',
 };
 
 // A throw-away self-signed certificate for 127.0.0.1, made with openssl.
@@ -154,7 +156,9 @@ export async function logIn(page, { user, password }) {
   await page.press('#qv-password', 'Enter');
 }
 
-// Waits until the login page has been replaced by the decrypted page.
+// Waits until the login page has been replaced by the decrypted page and
+// that page has loaded what it refers to.
 export async function waitForOpenedPage(page) {
-  await page.waitForFunction(() => !document.getElementById('qv-login'), null, { timeout: TIMEOUT_MS });
+  await page.waitForFunction(() => !document.getElementById('qv-login') && document.readyState === 'complete',
+                             null, { timeout: TIMEOUT_MS });
 }
