@@ -11,10 +11,10 @@ namespace quorvel::recorddb {
 namespace {
 
 using testing::Bytes;
-using testing::FieldSpec;
+using testing::FieldDecl;
 using testing::HeaderBytes;
 using testing::Int32Key;
-using testing::KeySpec;
+using testing::KeyDecl;
 using testing::NodeBytes;
 using testing::NodeEntry;
 
@@ -62,7 +62,7 @@ TEST(TableFormatTest, FirstRecordMakesOneLeafThatIsRootFirstAndLast) {
   }
   const std::string record = Bytes().I16(0, 11).I32(2, 1).I16(6, 3).Text(8, "abc").str();
   const std::int32_t leaf = 15472 + 11;
-  KeySpec key{"id", 2, 0, 0, 0, 4, leaf, leaf, leaf};
+  KeyDecl key{"id", 2, 0, 0, 0, 4, leaf, leaf, leaf};
   const std::string expected = HeaderBytes({{"id", 8, 4}, {"note", 5, 512}}, {key}, 1) + record +
                                NodeBytes({{Int32Key(1), -1, 15472}}, -1, leaf, -1, -1, 4, 1628, kLongNode);
   const std::string& actual = files["t"]->bytes;

@@ -42,13 +42,13 @@ class Bytes {
   std::string data_;
 };
 
-struct FieldSpec {
+struct FieldDecl {
   std::string name;
   int type;
   int width;
 };
 
-struct KeySpec {
+struct KeyDecl {
   std::string name;
   int kind;
   int field;
@@ -62,7 +62,7 @@ struct KeySpec {
 
 // The 15472-byte header of a table with these fields and keys, as the
 // engine writes it when it creates the file.
-inline std::string HeaderBytes(const std::vector<FieldSpec>& fields, const std::vector<KeySpec>& keys,
+inline std::string HeaderBytes(const std::vector<FieldDecl>& fields, const std::vector<KeyDecl>& keys,
                                int recordCount, const std::string& description = "") {
   Bytes b(15472);
   b.Text(0, "Vyrd,Signature_Tavrin");
