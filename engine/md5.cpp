@@ -22,10 +22,12 @@ void Md5::Transform(const unsigned char* block) {
   std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
 
   // The 64 steps written out: a loop with table lookups runs markedly slower.
-#define FF(a, b, c, d, x, s, k) a = b + RotateLeft(a + (d ^ (b & (c ^ d))) + x + k, s)
-#define GG(a, b, c, d, x, s, k) a = b + RotateLeft(a + (c ^ (d & (b ^ c))) + x + k, s)
-#define HH(a, b, c, d, x, s, k) a = b + RotateLeft(a + (b ^ c ^ d) + x + k, s)
-#define II(a, b, c, d, x, s, k) a = b + RotateLeft(a + (c ^ (b | ~d)) + x + k, s)
+  // The message word and constant are added first, as they do not wait on
+  // the previous step; G's two disjoint terms are added separately.
+#define FF(a, b, c, d, x, s, k) a = b + RotateLeft((a + (x + k)) + (d ^ (b & (c ^ d))), s)
+#define GG(a, b, c, d, x, s, k) a = b + RotateLeft(((a + (x + k)) + (c & ~d)) + (b & d), s)
+#define HH(a, b, c, d, x, s, k) a = b + RotateLeft((a + (x + k)) + (b ^ c ^ d), s)
+#define II(a, b, c, d, x, s, k) a = b + RotateLeft((a + (x + k)) + (c ^ (b | ~d)), s)
   FF(a, b, c, d, m[0], 7, 0xd76aa478);
   FF(d, a, b, c, m[1], 12, 0xe8c7b756);
   FF(c, d, a, b, m[2], 17, 0x242070db);
