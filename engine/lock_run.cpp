@@ -185,7 +185,10 @@ RunOutcome RunLock(CProjectData& project, RunHost& host, const LockEnvironment& 
                   reinterpret_cast<unsigned char*>(content.data()), content.size());
       std::string page = ComposePage(pagePieces, content);
       content = std::string();
-      const bool pageStaged = staged.StageReplace(outputPath, page);
+      // A file the user made read-only is not overwritten, as opening it
+      // for writing would fail.
+      const bool outputWritable = !platform::FindFile(outputPath) || platform::IsWritable(outputPath);
+      const bool pageStaged = outputWritable && staged.StageReplace(outputPath, page);
       if (backupFiles && !textFile) {
         // The page takes over the file's name, so the file itself can live
         // on as the backup; if the page cannot be written it stays where it

@@ -15,11 +15,11 @@ RunOutcome RunUnlock(const CProjectData& project, RunHost& host) {
       backupMissing = true;
       continue;
     }
-    // A file that is gone (or is a folder) is left alone, as a failed
+    // A file that is gone, read-only or a folder is left alone, as a failed
     // deletion would leave it. Otherwise the backup replaces it in one
     // rename, so the file is never missing in between.
     auto target = platform::FindFile(path);
-    if (!target || target->isDirectory) continue;
+    if (!target || target->isDirectory || !platform::IsWritable(path)) continue;
     platform::RenameFile(backupPath, path);
   }
 

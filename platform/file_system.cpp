@@ -50,12 +50,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
   struct stat st {};
-  mode_t mode = DefaultFileMode();
-  if (::stat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return false;
-    mode = st.st_mode & 07777;
-  }
-  std::string temp = WriteTempBeside(path, bytes, mode, Flush::kNow);
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+  std::string temp = WriteTempBeside(path, bytes, path, Flush::kNow);
   if (temp.empty()) return false;
   if (::rename(temp.c_str(), path.c_str()) != 0) {
     ::unlink(temp.c_str());
@@ -71,7 +67,7 @@ bool CopyFileNoOverwrite(const std::string& from, const std::string& to) {
   if (::stat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   std::optional<std::string> bytes = ReadWholeFile(from);
   if (!bytes) return false;
-  std::string temp = WriteTempBeside(to, *bytes, st.st_mode & 07777, Flush::kNow);
+  std::string temp = WriteTempBeside(to, *bytes, from, Flush::kNow);
   if (temp.empty()) return false;
   // link() refuses an existing target, so a backup that appeared meanwhile
   // is never replaced.
@@ -80,6 +76,8 @@ bool CopyFileNoOverwrite(const std::string& from, const std::string& to) {
   if (ok) SyncFolder(FolderOf(to));
   return ok;
 }
+
+bool IsWritable(const std::string& path) { return ::access(path.c_str(), W_OK) == 0; }
 
 bool DeleteFile(const std::string& path) {
   struct stat st {};

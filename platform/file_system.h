@@ -33,6 +33,10 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes);
 // flushed to disk before it appears under its name. Fails when `to` exists.
 bool CopyFileNoOverwrite(const std::string& from, const std::string& to);
 
+// Whether `path` exists and we may write to it (a file the user made
+// read-only is left alone).
+bool IsWritable(const std::string& path);
+
 bool DeleteFile(const std::string& path);
 
 // Renames `from` to `to` in one step, replacing an existing `to`.

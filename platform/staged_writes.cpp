@@ -51,12 +51,8 @@ StagedWrites::~StagedWrites() {
 
 bool StagedWrites::StageReplace(const std::string& path, const std::string& bytes) {
   struct stat st {};
-  mode_t mode = DefaultFileMode();
-  if (::stat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return false;
-    mode = st.st_mode & 07777;
-  }
-  std::string temp = WriteTempBeside(path, bytes, mode, Flush::kLater);
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+  std::string temp = WriteTempBeside(path, bytes, path, Flush::kLater);
   if (temp.empty()) return false;
   entries_.push_back({temp, path, Kind::kReplace});
   stagedBytes_ += bytes.size();
@@ -65,9 +61,7 @@ bool StagedWrites::StageReplace(const std::string& path, const std::string& byte
 
 bool StagedWrites::StageCreateNew(const std::string& path, const std::string& bytes, const std::string& modeFrom) {
   if (FindFile(path)) return false;
-  struct stat st {};
-  mode_t mode = ::stat(modeFrom.c_str(), &st) == 0 ? (st.st_mode & 07777) : DefaultFileMode();
-  std::string temp = WriteTempBeside(path, bytes, mode, Flush::kLater);
+  std::string temp = WriteTempBeside(path, bytes, modeFrom, Flush::kLater);
   if (temp.empty()) return false;
   entries_.push_back({temp, path, Kind::kCreate});
   stagedBytes_ += bytes.size();

@@ -34,7 +34,11 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
-std::string WriteTempBeside(const std::string& target, const std::string& bytes, mode_t mode, Flush flush) {
+std::string WriteTempBeside(const std::string& target, const std::string& bytes, const std::string& like,
+                            Flush flush) {
+  struct stat likeStat {};
+  const bool hasLike = !like.empty() && ::stat(like.c_str(), &likeStat) == 0;
+  const mode_t mode = hasLike ? (likeStat.st_mode & 07777) : DefaultFileMode();
   const std::string stem = FolderOf(target) + "." + BaseName(target) + ".";
   for (int attempt = 0; attempt < 16; ++attempt) {
     std::string temp = stem + RandomAlphanumeric(10) + ".tmp";
@@ -44,6 +48,9 @@ std::string WriteTempBeside(const std::string& target, const std::string& bytes,
       return "";
     }
     FdGuard guard(fd);
+    // A replaced file keeps its owner where we are allowed to give it one
+    // (running as root); otherwise it becomes ours, as any new file would.
+    if (hasLike && ::geteuid() == 0) (void)!::fchown(fd, likeStat.st_uid, likeStat.st_gid);
     bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fchmod(fd, mode) == 0 &&
               (flush == Flush::kLater || ::fsync(fd) == 0);
     ok = guard.Close() && ok;

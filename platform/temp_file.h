@@ -30,10 +30,13 @@ bool WriteAll(int fd, const char* data, std::size_t size);
 
 enum class Flush { kNow, kLater };
 
-// Creates a new, uniquely named hidden temporary file beside `target`,
-// writes `bytes` to it and sets `mode`; with Flush::kNow it is also flushed
-// to disk. Returns its path, or "" after removing whatever it created.
-std::string WriteTempBeside(const std::string& target, const std::string& bytes, mode_t mode, Flush flush);
+// Creates a new, uniquely named hidden temporary file beside `target` and
+// writes `bytes` to it; with Flush::kNow it is also flushed to disk. It takes
+// the permission bits of the file `like` (and, when we may, its owner), or
+// the default bits when there is no such file. Returns its path, or "" after
+// removing whatever it created.
+std::string WriteTempBeside(const std::string& target, const std::string& bytes, const std::string& like,
+                            Flush flush);
 
 // The permission bits a new file gets under the current umask.
 mode_t DefaultFileMode();
