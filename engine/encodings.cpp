@@ -113,16 +113,24 @@ void StreamCrypt(const unsigned char* key, std::size_t keyLength, unsigned char*
     s[j] = t;
   }
 
+  // s[i] for the next byte is loaded ahead of the swap that may change it;
+  // the swap changes it only when j lands on that position, and then the
+  // value is the one swapped in. This keeps the load off the chain from one
+  // byte's j to the next.
   std::uint32_t i = 0;
   j = 0;
+  std::uint32_t si = s[0];
   auto next = [&]() -> std::uint64_t {
-    std::uint32_t si = s[i];
     j = (j + si) & 255;
-    std::uint32_t sj = s[j];
+    const std::uint32_t nextI = (i + 1) & 255;
+    const std::uint32_t ahead = s[nextI];
+    const std::uint32_t sj = s[j];
     s[i] = sj;
     s[j] = si;
-    i = (i + 1) & 255;
-    return s[(si + sj) & 255];
+    const std::uint64_t k = s[(si + sj) & 255];
+    si = nextI == j ? si : ahead;
+    i = nextI;
+    return k;
   };
 
   std::size_t n = 0;
