@@ -79,12 +79,6 @@ bool CopyFileNoOverwrite(const std::string& from, const std::string& to) {
 
 bool IsWritable(const std::string& path) { return ::access(path.c_str(), W_OK) == 0; }
 
-bool DeleteFile(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  return ::unlink(path.c_str()) == 0;
-}
-
 bool RenameFile(const std::string& from, const std::string& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) return false;
   SyncFolder(FolderOf(to));

@@ -1,6 +1,6 @@
 // Whole-file operations on the local file system, as the engine needs them:
 // read a file whole, replace a file without ever leaving it half-written,
-// copy without overwriting, delete, rename and look a file up.
+// copy without overwriting, rename and look a file up.
 //
 // Paths are byte strings in the system code page (UTF-8 here) with '/' as
 // the separator.
@@ -36,8 +36,6 @@ bool CopyFileNoOverwrite(const std::string& from, const std::string& to);
 // Whether `path` exists and we may write to it (a file the user made
 // read-only is left alone).
 bool IsWritable(const std::string& path);
-
-bool DeleteFile(const std::string& path);
 
 // Renames `from` to `to` in one step, replacing an existing `to`.
 bool RenameFile(const std::string& from, const std::string& to);
