@@ -50,10 +50,8 @@ class FileOwnershipTest : public ::testing::Test {
   }
 
   std::string AddFile(const std::string& name, const std::string& content, mode_t mode) {
-    std::string path = dir.File(name);
-    WriteFile(path, content);
+    std::string path = testing::AddProjectFile(project, dir, name, content);
     ::chmod(path.c_str(), mode);
-    project.files.push_back(MakeFileItem(path));
     return path;
   }
 

@@ -32,10 +32,7 @@ class LockRunTest : public ::testing::Test {
   }
 
   std::string AddFile(const std::string& name, const std::string& content) {
-    std::string path = dir.File(name);
-    WriteFile(path, content);
-    project.files.push_back(MakeFileItem(path));
-    return path;
+    return testing::AddProjectFile(project, dir, name, content);
   }
 
   RunOutcome Lock() { return RunLock(project, host, environment); }

@@ -23,10 +23,7 @@ class UnlockRunTest : public ::testing::Test {
   }
 
   std::string AddFile(const std::string& name, const std::string& content) {
-    std::string path = dir.File(name);
-    WriteFile(path, content);
-    project.files.push_back(MakeFileItem(path));
-    return path;
+    return testing::AddProjectFile(project, dir, name, content);
   }
 
   void Lock() {

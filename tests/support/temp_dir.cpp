@@ -50,4 +50,12 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+std::string AddProjectFile(CProjectData& project, const TempDir& dir, const std::string& name,
+                           const std::string& content) {
+  std::string path = dir.File(name);
+  WriteFile(path, content);
+  project.files.push_back(MakeFileItem(path));
+  return path;
+}
+
 }  // namespace quorvel::testing

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/project_data.h"
 #include "engine/run_host.h"
 
 namespace quorvel::testing {
@@ -27,6 +28,11 @@ class TempDir {
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);  // fails the test when missing
 bool Exists(const std::string& path);
+
+// Writes `content` to `name` in `dir` and adds the file to `project`'s file
+// list, as the Select Files page would. Returns the file's path.
+std::string AddProjectFile(CProjectData& project, const TempDir& dir, const std::string& name,
+                           const std::string& content);
 
 class RecordingHost : public RunHost {
  public:
